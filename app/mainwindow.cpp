@@ -1,0 +1,147 @@
+#include "app/mainwindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QScreen>
+
+#include "app/commands.h"
+#include "sheet/layout.h"
+#include "sheet/model.h"
+#include "view/view.h"
+#include "view/viewcontrol.h"
+
+using namespace winmsg;
+
+MainWindow::MainWindow(Model& model)
+    : QMainWindow(nullptr,
+                  // A caption without buttons: the window ends through
+                  // "Salir" or the window manager's close request.
+                  Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , model_(model)
+{
+    setWindowTitle(QStringLiteral("Zelvora"));
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+    // The view keeps its place and size whatever the window's size.
+    auto* view = new ViewControl(model_, client);
+    view->move(5, 5);
+    view->setObjectName(QStringLiteral("view"));
+    model_.mainWindow = this;
+    model_.viewControl = view;
+    resize(kClientWidth, kClientHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void MainWindow::end()
+{
+    close();
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (opened_)
+        return;
+    opened_ = true;
+    mainWindowHandler(model_, kInitDialog, 0, 0);
+    if (model_.viewControl)
+        model_.viewControl->setFocus();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    if (!ended_) {
+        ended_ = true;
+        emit ended();
+    }
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ActivationChange)
+        mainWindowHandler(model_, kNcActivate, isActiveWindow() ? 1 : 0, 0);
+    QMainWindow::changeEvent(event);
+}
+
+void createMainWindow(Model& m)
+{
+    MainWindow window(m);
+    window.setWindowIcon(QIcon(QStringLiteral(":/icons/zelvora.png")));
+    QEventLoop loop;
+    QObject::connect(&window, &MainWindow::ended, &loop, &QEventLoop::quit);
+    window.show();
+    if (!window.hasEnded())
+        loop.exec();
+    mainWindowHandler(m, kDestroy, 0, 0);
+    m.viewControl = nullptr;
+    m.mainWindow = nullptr;
+    m.menuBar = nullptr;
+}
+
+namespace {
+
+void windowOpened(Model& m)
+{
+    recreatePages(m);
+    createBitmaps(m);
+    clearToWhite(m.sheetBitmap);
+    drawPageFrame(m.sheetBitmap);
+    // Five columns whatever the settings say: a two-answer test uses the
+    // first two until a test type is chosen.
+    m.answerCells.recreate(5);
+    clearAnswerCells(m, 5);
+    buildSheet(m, 1);
+    resetPageRecord(m);
+    refreshView(m);
+}
+
+void activationChanged(Model& m, bool active)
+{
+    if (!active) {
+        m.savedFocus = QApplication::focusWidget();
+        return;
+    }
+    if (m.savedFocus) {
+        m.savedFocus->setFocus();
+        m.savedFocus = nullptr;
+    }
+}
+
+} // namespace
+
+void mainWindowHandler(Model& m, std::uint32_t message, WParam wParam, LParam)
+{
+    switch (message) {
+    case kInitDialog:
+        windowOpened(m);
+        break;
+    case kDestroy:
+        releaseBitmaps(m);
+        break;
+    case kNcActivate:
+        activationChanged(m, wParam != 0);
+        break;
+    case kCommand:
+        dispatchCommand(m, std::uint16_t(lowWord(wParam)));
+        break;
+    default:
+        break;
+    }
+}
+
+void setMainWindowTitle(Model& m, const QString& title)
+{
+    if (m.mainWindow)
+        m.mainWindow->setWindowTitle(title);
+}
+
+void endMainWindow(Model& m)
+{
+    if (auto* window = qobject_cast<MainWindow*>(m.mainWindow))
+        window->end();
+}

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds and starts the program. Usage: scripts/run.sh [zelvora|brastin] [test-file]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+program=zelvora
+case "${1:-}" in
+    zelvora|brastin) program=$1; shift ;;
+esac
+
+bash scripts/deps.sh run
+cmake --preset default >/dev/null
+cmake --build --preset default --target "$program"
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+    echo "$program: no display found (DISPLAY and WAYLAND_DISPLAY are unset); start it from a graphical session" >&2
+    exit 1
+fi
+exec "build/default/bin/$program" "$@"

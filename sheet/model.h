@@ -1,0 +1,135 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include <QImage>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+class QMenuBar;
+class ViewControl;
+class Interaction;
+
+// Colours are 0x00BBGGRR everywhere, red in the low byte, as stored in test
+// files and in the settings file.
+using ColorRef = std::uint32_t;
+inline constexpr ColorRef kWhite = 0xFFFFFF;
+
+inline constexpr int kQuestions = 100;
+inline constexpr int kMaxAnswers = 5;
+inline constexpr int kSheetWidth = 794;
+inline constexpr int kSheetHeight = 1122;
+inline constexpr int kViewWidth = 794;
+inline constexpr int kViewHeight = 955;
+inline constexpr int kPageTableSize = 501;
+
+struct PageRecord {
+    std::int32_t originX = 0;
+    std::int32_t originY = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    ColorRef paperColor = 0;
+};
+
+// Copied byte for byte into the first 16 bytes of every test file record, so
+// the field order and widths are part of the file format.
+struct AnswerCell {
+    std::int16_t left = 0;
+    std::int16_t right = 0;
+    std::int16_t top = 0;
+    std::int16_t bottom = 0;
+    std::int32_t marked = 0;
+    ColorRef markColor = 0;
+};
+static_assert(sizeof(AnswerCell) == 16);
+static_assert(offsetof(AnswerCell, left) == 0);
+static_assert(offsetof(AnswerCell, right) == 2);
+static_assert(offsetof(AnswerCell, top) == 4);
+static_assert(offsetof(AnswerCell, bottom) == 6);
+static_assert(offsetof(AnswerCell, marked) == 8);
+static_assert(offsetof(AnswerCell, markColor) == 12);
+
+// Answer k = 1..columns of question q = 1..100. The storage always has room
+// for five columns so that re-creating the table never allocates.
+class AnswerTable {
+public:
+    // Every record becomes empty and the table gets `answerColumns` columns.
+    void recreate(int answerColumns);
+
+    int columns() const { return columns_; }
+    bool contains(int k, int q) const { return k >= 1 && k <= columns_ && q >= 1 && q <= kQuestions; }
+
+    AnswerCell& at(int k, int q) { return cells_[index(k, q)]; }
+    const AnswerCell& at(int k, int q) const { return cells_[index(k, q)]; }
+
+private:
+    static std::size_t index(int k, int q) { return std::size_t(q - 1) * kMaxAnswers + std::size_t(k - 1); }
+
+    int columns_ = kMaxAnswers;
+    std::array<AnswerCell, kQuestions * kMaxAnswers> cells_{};
+};
+
+struct Settings {
+    std::int32_t letterCase = 0;
+    std::int32_t cellShape = 0;
+    std::int32_t testType = 0;
+    std::int32_t fillColor = 0;
+    std::int32_t textColor = 0;
+    std::int32_t hitColor = 0;
+    std::int32_t missColor = 0;
+};
+
+// Zero means "nothing chosen yet"; never saved.
+struct PrintSettings {
+    std::int32_t printCopies = 0;
+    std::int32_t printColorMode = 0;
+    std::int32_t printQuality = 0;
+};
+
+enum class Edition { Full, Exam };
+
+// The program's one shared state. The running program owns exactly one; each
+// test makes its own. Window handles stay null where no window exists.
+struct Model {
+    std::array<PageRecord, kPageTableSize> pages{};
+    AnswerTable answerCells;
+    AnswerTable keyCells;
+    QImage sheetBitmap;
+    QImage viewBitmap;
+    int labelBoxWidth = 0;
+
+    Settings settings;
+    PrintSettings print;
+    int printBusy = 0;
+    std::array<ColorRef, 16> customColors{};
+
+    QString testFileName;
+    // Folder of the running executable: the settings file and the page image
+    // live there. Tests point it at a temporary folder.
+    QString programFolder;
+    QString programPath;
+    Edition edition = Edition::Full;
+
+    QWidget* mainWindow = nullptr;
+    ViewControl* viewControl = nullptr;
+    QMenuBar* menuBar = nullptr;
+    Interaction* interaction = nullptr;
+    QPointer<QWidget> savedFocus;
+};
+
+inline PageRecord& pageRecord(Model& m) { return m.pages[1]; }
+inline const PageRecord& pageRecord(const Model& m) { return m.pages[1]; }
+
+// 5 for the five-answer test, 2 for the two logic tests. Other test types
+// have no rows; 0 keeps every loop over answers empty for them.
+int answerCount(const Model& m);
+
+void clearAnswerCells(Model& m, int n);
+void recreatePages(Model& m);
+void resetPageRecord(Model& m);
+// Both bitmaps at their fixed sizes, white.
+void createBitmaps(Model& m);
+void releaseBitmaps(Model& m);

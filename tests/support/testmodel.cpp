@@ -1,0 +1,33 @@
+#include "tests/support/testmodel.h"
+
+#include "sheet/layout.h"
+#include "view/view.h"
+#include "view/viewcontrol.h"
+
+void setDefaultSettings(Settings& s)
+{
+    s = Settings{};
+    s.letterCase = 1;
+    s.hitColor = 0x00FF00;
+    s.missColor = 0x0000FF;
+}
+
+TestModel::TestModel()
+    : window(std::make_unique<QWidget>())
+{
+    setDefaultSettings(m.settings);
+    m.interaction = &ui;
+    m.programFolder = folder.path();
+    m.programPath = folder.filePath(QStringLiteral("zelvora"));
+    m.mainWindow = window.get();
+    m.viewControl = new ViewControl(m, window.get());
+    m.mainWindow->setWindowTitle(QStringLiteral("Zelvora"));
+    recreatePages(m);
+    createBitmaps(m);
+    m.answerCells.recreate(5);
+    buildSheet(m, 1);
+    resetPageRecord(m);
+    refreshView(m);
+}
+
+TestModel::~TestModel() = default;

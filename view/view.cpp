@@ -1,0 +1,131 @@
+#include "view/view.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/draw.h"
+#include "sheet/model.h"
+#include "view/marking.h"
+#include "view/viewcontrol.h"
+
+using namespace winmsg;
+
+void clearToWhite(QImage& bitmap)
+{
+    fillWhite(bitmap);
+}
+
+void drawPageFrame(QImage& bitmap)
+{
+    drawShape(bitmap, Box{0, 0, kSheetWidth, kSheetHeight}, Shape::Square, qRgb(0, 0, 0), std::nullopt);
+}
+
+void composeView(Model& m, int x, int y)
+{
+    QImage& view = m.viewBitmap;
+    const QImage& sheet = m.sheetBitmap;
+    // The view was just filled white, so laying the sheet on it by AND is a
+    // plain copy of the overlapping rectangle.
+    const int left = std::max(0, x);
+    const int right = std::min(view.width(), x + sheet.width());
+    const int top = std::max(0, y);
+    const int bottom = std::min(view.height(), y + sheet.height());
+    if (left >= right || top >= bottom)
+        return;
+    const std::size_t bytes = std::size_t(right - left) * sizeof(QRgb);
+    for (int row = top; row < bottom; ++row) {
+        const auto* src = reinterpret_cast<const QRgb*>(sheet.constScanLine(row - y)) + (left - x);
+        auto* dst = reinterpret_cast<QRgb*>(view.scanLine(row)) + left;
+        std::memcpy(dst, src, bytes);
+    }
+}
+
+void updateViewImage(Model& m)
+{
+    clearToWhite(m.viewBitmap);
+    composeView(m, 0, pageRecord(m).originY);
+    if (m.viewControl)
+        m.viewControl->copyImage(m.viewBitmap);
+}
+
+void refreshView(Model& m)
+{
+    updateViewImage(m);
+    if (m.viewControl)
+        m.viewControl->repaint();
+}
+
+namespace {
+
+void keyDown(Model& m, std::uint32_t key)
+{
+    std::int32_t& offset = pageRecord(m).originY;
+    // The guards test the bounds but the steps are taken whole, so one step
+    // may carry the offset past a bound.
+    switch (key) {
+    case kVkDown:
+        if (offset <= kLowestOffset)
+            return;
+        offset -= 1;
+        break;
+    case kVkUp:
+        if (offset >= kHighestOffset)
+            return;
+        offset += 1;
+        break;
+    case kVkNext:
+        if (offset <= kLowestOffset)
+            return;
+        offset -= 100;
+        break;
+    case kVkPrior:
+        if (offset >= kHighestOffset)
+            return;
+        offset += 100;
+        break;
+    case kVkEnd:
+        offset = kLowestOffset;
+        break;
+    case kVkHome:
+        offset = kHighestOffset;
+        break;
+    default:
+        return;
+    }
+    refreshView(m);
+}
+
+void wheel(Model& m, WParam wParam)
+{
+    std::int32_t& offset = pageRecord(m).originY;
+    const std::uint32_t delta = highWord(wParam);
+    if (delta > 32768) {
+        if (offset > kLowestOffset)
+            offset -= 15;
+    } else if (offset < kHighestOffset) {
+        offset += 15;
+    }
+    refreshView(m);
+}
+
+} // namespace
+
+void viewHandler(Model& m, std::uint32_t message, WParam wParam, LParam lParam)
+{
+    switch (message) {
+    case kKeyDown:
+        keyDown(m, lowWord(wParam));
+        break;
+    case kMouseWheel:
+        wheel(m, wParam);
+        break;
+    case kLButtonDown:
+        leftButtonDown(m, lParam);
+        break;
+    case kLButtonUp:
+        leftButtonUp(m);
+        break;
+    default:
+        break;
+    }
+}
