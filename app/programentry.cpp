@@ -45,6 +45,7 @@ int programEntry(int argc, char** argv, Edition edition, const char* version)
     m.interaction = &interaction;
     m.programPath = QApplication::applicationFilePath();
     m.programFolder = QApplication::applicationDirPath();
+    m.commandTail = QApplication::arguments().mid(1).join(QLatin1Char(' '));
 
     createMainWindow(m);
     return 0;

@@ -107,6 +107,8 @@ struct Model {
     std::array<ColorRef, 16> customColors{};
 
     QString testFileName;
+    // Everything after the program's name on its command line, as one text.
+    QString commandTail;
     // Folder of the running executable: the settings file and the page image
     // live there. Tests point it at a temporary folder.
     QString programFolder;
