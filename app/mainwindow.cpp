@@ -8,6 +8,7 @@
 #include <QScreen>
 
 #include "app/commands.h"
+#include "app/menubar.h"
 #include "sheet/layout.h"
 #include "sheet/model.h"
 #include "view/view.h"
@@ -72,6 +73,7 @@ void createMainWindow(Model& m)
 {
     MainWindow window(m);
     window.setWindowIcon(QIcon(QStringLiteral(":/icons/zelvora.png")));
+    buildMenuBar(m);
     QEventLoop loop;
     QObject::connect(&window, &MainWindow::ended, &loop, &QEventLoop::quit);
     window.show();
@@ -89,6 +91,7 @@ void windowOpened(Model& m)
 {
     recreatePages(m);
     createBitmaps(m);
+    applyMenuChecks(m);
     clearToWhite(m.sheetBitmap);
     drawPageFrame(m.sheetBitmap);
     // Five columns whatever the settings say: a two-answer test uses the

@@ -1,0 +1,128 @@
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QTest>
+#include <QTimer>
+
+#include "app/mainwindow.h"
+#include "sheet/model.h"
+#include "tests/support/scriptedinteraction.h"
+#include "view/viewcontrol.h"
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void openingState_data();
+    void openingState();
+    void windowProperties();
+    void closeRequestEndsLikeSalir();
+    void focusKeptAcrossDeactivation();
+};
+
+void TestMainWindow::openingState_data()
+{
+    QTest::addColumn<int>("testType");
+    QTest::newRow("five answers") << 0;
+    QTest::newRow("logic test still gets five columns") << 1;
+    QTest::newRow("unknown test type") << 7;
+}
+
+void TestMainWindow::openingState()
+{
+    QFETCH(int, testType);
+
+    ScriptedInteraction ui;
+    Model m;
+    m.interaction = &ui;
+    m.settings.testType = testType;
+    m.answerCells.recreate(2);
+    m.answerCells.at(1, 1).marked = 1;
+    m.pages[7].originY = 3;
+    {
+        MainWindow window(m);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        QCOMPARE(m.answerCells.columns(), 5);
+        QCOMPARE(m.answerCells.at(1, 1).marked, 0);
+        QCOMPARE(m.pages[7].originY, 0);
+        const PageRecord& page = pageRecord(m);
+        QCOMPARE(page.originX, 0);
+        QCOMPARE(page.originY, 0);
+        QCOMPARE(page.width, 794);
+        QCOMPARE(page.height, 1122);
+        QCOMPARE(page.paperColor, 0xFFFFFFu);
+        QCOMPARE(m.sheetBitmap.size(), QSize(794, 1122));
+        QCOMPARE(m.viewBitmap.size(), QSize(794, 955));
+        // Framed sheet, shown at the top.
+        QCOMPARE(m.sheetBitmap.pixel(0, 0), qRgb(0, 0, 0));
+        QCOMPARE(m.sheetBitmap.pixel(793, 1121), qRgb(0, 0, 0));
+        QCOMPARE(m.viewControl->shownImage().pixel(0, 500), qRgb(0, 0, 0));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Zelvora"));
+        window.end();
+        QVERIFY(window.hasEnded());
+    }
+}
+
+void TestMainWindow::windowProperties()
+{
+    ScriptedInteraction ui;
+    Model m;
+    m.interaction = &ui;
+    MainWindow window(m);
+    QCOMPARE(window.size(), QSize(804, 985));
+    QCOMPARE(m.viewControl->geometry(), QRect(5, 5, 794, 955));
+    QVERIFY(!(window.windowFlags() & Qt::WindowCloseButtonHint));
+    QVERIFY(!(window.windowFlags() & Qt::WindowSystemMenuHint));
+    // The view keeps its place and size whatever the window's size.
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.resize(300, 200);
+    QCOMPARE(m.viewControl->geometry(), QRect(5, 5, 794, 955));
+    window.resize(1200, 1100);
+    QCOMPARE(m.viewControl->geometry(), QRect(5, 5, 794, 955));
+    window.end();
+}
+
+void TestMainWindow::closeRequestEndsLikeSalir()
+{
+    ScriptedInteraction ui;
+    Model m;
+    m.interaction = &ui;
+    // createMainWindow runs until the window ends; the window manager's
+    // close request must end it and release the bitmaps.
+    QTimer::singleShot(0, [&m] {
+        QVERIFY(m.mainWindow);
+        m.mainWindow->close();
+    });
+    createMainWindow(m);
+    QVERIFY(m.mainWindow == nullptr);
+    QVERIFY(m.sheetBitmap.isNull());
+    QVERIFY(m.viewBitmap.isNull());
+}
+
+void TestMainWindow::focusKeptAcrossDeactivation()
+{
+    ScriptedInteraction ui;
+    Model m;
+    m.interaction = &ui;
+    MainWindow window(m);
+    auto* other = new QLineEdit(window.centralWidget());
+    other->move(5, 970);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    other->setFocus();
+
+    mainWindowHandler(m, winmsg::kNcActivate, 0, 0);
+    QCOMPARE(m.savedFocus.data(), QApplication::focusWidget());
+    m.viewControl->setFocus();
+    mainWindowHandler(m, winmsg::kNcActivate, 1, 0);
+    QVERIFY(m.savedFocus.isNull());
+    if (QApplication::focusWidget())
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(other));
+    window.end();
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
