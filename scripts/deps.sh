@@ -7,10 +7,12 @@ build_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-qpa-plugins libgl-dev
     fonts-inconsolata
+    libcups2-dev fonts-dejavu-core
 )
 run_packages=()
 test_packages=(
     libbenchmark-dev
+    cups-daemon cups-client cups-ipp-utils cups-core-drivers poppler-utils
 )
 
 wanted=("${build_packages[@]}")

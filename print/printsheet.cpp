@@ -1,0 +1,40 @@
+#include "print/printsheet.h"
+
+#include <QString>
+
+#include "platform/interaction.h"
+#include "print/printer.h"
+#include "sheet/layout.h"
+#include "sheet/model.h"
+#include "view/view.h"
+
+namespace {
+
+void showSheetAtTop(Model& m, int withFrame)
+{
+    buildSheet(m, withFrame);
+    resetPageRecord(m);
+    refreshView(m);
+}
+
+} // namespace
+
+void printSheet(Model& m)
+{
+    showSheetAtTop(m, 0);
+    const QString title = QStringLiteral("Programador");
+    if (m.interaction->messageBox(QStringLiteral("Imprimir ?\r\nSi/No ?"), title, Buttons::YesNo) == Reply::Yes) {
+        switch (printOnDefaultPrinter(m.sheetBitmap, m.print)) {
+        case PrintResult::Printed:
+            break;
+        case PrintResult::DeviceUnavailable:
+            m.interaction->messageBox(QStringLiteral("Err: 68 Device unavailable"), title, Buttons::Ok);
+            break;
+        case PrintResult::NoPrinterName:
+            m.interaction->messageBox(QStringLiteral("Err: 0 No Error"), title, Buttons::Ok);
+            break;
+        }
+    }
+    // Whatever happened, the screen shows the framed sheet from its top.
+    showSheetAtTop(m, 1);
+}
