@@ -1,0 +1,384 @@
+#include "registry/filetype.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QList>
+#include <QSet>
+#include <QStringList>
+#include <QStringView>
+#include <QXmlStreamWriter>
+
+#include "platform/interaction.h"
+#include "registry/xdg.h"
+
+namespace {
+
+constexpr QStringView kDefaultGroup = u"Default Applications";
+
+// Names the extension is put into: file names and the MIME type.
+bool isPlainExtension(const QString& extension)
+{
+    if (extension.isEmpty())
+        return false;
+    for (QChar c : extension) {
+        const bool ok = c.unicode() < 128
+            && (c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('-') || c == QLatin1Char('+'));
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+// The executable's file name becomes the desktop file ID, which ends up in
+// mimeapps.list lists separated by ";": anything unusual becomes "-".
+QString desktopBaseName(const QString& programPath)
+{
+    QString name = QFileInfo(programPath).fileName();
+    for (QChar& c : name) {
+        const bool ok = c.unicode() < 128
+            && (c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('-') || c == QLatin1Char('.'));
+        if (!ok)
+            c = QLatin1Char('-');
+    }
+    return name;
+}
+
+QString iconNameForType(const QString& mimeType)
+{
+    return QString(mimeType).replace(QLatin1Char('/'), QLatin1Char('-'));
+}
+
+// One Exec argument: quoted only when it holds a reserved character, with
+// the four characters that stay special inside quotes escaped. "%" is the
+// field-code character everywhere and is doubled.
+QString execArgument(const QString& argument)
+{
+    constexpr QStringView reserved = u" \t\n\"'\\><~|&;$*?#()`";
+    QString arg = QString(argument).replace(QLatin1Char('%'), QStringLiteral("%%"));
+    bool needsQuotes = false;
+    for (QChar c : arg)
+        needsQuotes = needsQuotes || reserved.contains(c);
+    if (!needsQuotes)
+        return arg;
+    QString quoted = QStringLiteral("\"");
+    for (QChar c : arg) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
+            quoted.append(QLatin1Char('\\'));
+        quoted.append(c);
+    }
+    return quoted.append(QLatin1Char('"'));
+}
+
+// The key-file layer below Exec's own quoting: a backslash written into the
+// file must be doubled once more.
+QString escapeKeyFileString(const QString& value)
+{
+    QString out;
+    for (QChar c : value) {
+        switch (c.unicode()) {
+        case '\\': out.append(QStringLiteral("\\\\")); break;
+        case '\n': out.append(QStringLiteral("\\n")); break;
+        case '\t': out.append(QStringLiteral("\\t")); break;
+        case '\r': out.append(QStringLiteral("\\r")); break;
+        default: out.append(c); break;
+        }
+    }
+    return out;
+}
+
+QByteArray mimePackage(const QString& mimeType, const QString& extension)
+{
+    QByteArray xml;
+    QXmlStreamWriter writer(&xml);
+    writer.setAutoFormatting(true);
+    writer.writeStartDocument();
+    writer.writeDefaultNamespace(QStringLiteral("http://www.freedesktop.org/standards/shared-mime-info"));
+    writer.writeStartElement(QStringLiteral("mime-info"));
+    writer.writeStartElement(QStringLiteral("mime-type"));
+    writer.writeAttribute(QStringLiteral("type"), mimeType);
+    writer.writeEmptyElement(QStringLiteral("glob"));
+    writer.writeAttribute(QStringLiteral("pattern"), QStringLiteral("*.") + extension);
+    writer.writeEndElement();
+    writer.writeEndElement();
+    writer.writeEndDocument();
+    return xml;
+}
+
+QByteArray desktopEntry(const QString& programPath, const QString& iconName, const QString& mimeType)
+{
+    QString name = QFileInfo(programPath).completeBaseName();
+    if (!name.isEmpty())
+        name[0] = name[0].toUpper();
+    const QString exec = escapeKeyFileString(execArgument(programPath) + QStringLiteral(" %f"));
+    const QString text = QStringLiteral("[Desktop Entry]\n"
+                                        "Type=Application\n"
+                                        "Version=1.0\n"
+                                        "Name=%1\n"
+                                        "Comment=Programa de Test\n"
+                                        "Exec=%2\n"
+                                        "Icon=%3\n"
+                                        "Terminal=false\n"
+                                        "Categories=Education;\n"
+                                        "MimeType=%4;\n")
+                             .arg(escapeKeyFileString(name), exec, iconName, mimeType);
+    return text.toUtf8();
+}
+
+bool isGroupHeader(const QByteArray& trimmed)
+{
+    return trimmed.startsWith('[') && trimmed.endsWith(']');
+}
+
+QByteArray keyOf(const QByteArray& line)
+{
+    const qsizetype eq = line.indexOf('=');
+    return eq < 0 ? QByteArray() : line.left(eq).trimmed();
+}
+
+// mimeapps.list with `desktopId` first in the type's default list; every
+// other line of the file stays as it was, and the ids that were listed
+// before ours remain as fallbacks behind it.
+QByteArray withDefaultApplication(const QByteArray& existing, const QString& mimeType, const QString& desktopId)
+{
+    const QByteArray key = mimeType.toUtf8();
+    const QByteArray header = '[' + kDefaultGroup.toUtf8() + ']';
+    QList<QByteArray> lines = existing.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+
+    QStringList ids{desktopId};
+    qsizetype insertAt = -1;
+    bool inGroup = false;
+    for (qsizetype i = 0; i < lines.size();) {
+        const QByteArray trimmed = lines[i].trimmed();
+        if (isGroupHeader(trimmed)) {
+            inGroup = trimmed == header;
+            if (inGroup && insertAt < 0)
+                insertAt = i + 1;
+        } else if (inGroup && !trimmed.startsWith('#') && keyOf(lines[i]) == key) {
+            const QString old = QString::fromUtf8(lines[i].mid(lines[i].indexOf('=') + 1)).trimmed();
+            for (const QString& id : old.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+                if (!ids.contains(id.trimmed()))
+                    ids.append(id.trimmed());
+            }
+            lines.removeAt(i);
+            continue;
+        }
+        ++i;
+    }
+    const QByteArray entry = key + '=' + ids.join(QLatin1Char(';')).toUtf8() + ';';
+    if (insertAt < 0) {
+        if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
+            lines.append(QByteArray());
+        lines.append(header);
+        lines.append(entry);
+    } else {
+        lines.insert(insertAt, entry);
+    }
+    return lines.join('\n') + '\n';
+}
+
+// The type that "*" + extensionWithDot resolves to in the compiled globs of
+// the data folders, the user's first. Reading globs2 directly, rather than
+// through QMimeDatabase, sees a registration made earlier in this process.
+QString typeForGlob(const QString& glob)
+{
+    QString bestType;
+    int bestWeight = -1;
+    QSet<QString> hiddenTypes;
+    const QStringList dirs = QStringList{xdgDataHome()} + xdgDataDirs();
+    for (const QString& dir : dirs) {
+        QFile file(dir + QStringLiteral("/mime/globs2"));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        QSet<QString> hiddenBelow;
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        for (const QByteArray& raw : lines) {
+            const QString line = QString::fromUtf8(raw).trimmed();
+            if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+                continue;
+            const QStringList fields = line.split(QLatin1Char(':'));
+            if (fields.size() < 3)
+                continue;
+            const QString& type = fields[1];
+            const QString& pattern = fields[2];
+            if (hiddenTypes.contains(type))
+                continue;
+            // A package with <glob-deleteall/> drops the globs that less
+            // important folders give its type.
+            if (pattern == QLatin1String("__NOGLOBS__")) {
+                hiddenBelow.insert(type);
+                continue;
+            }
+            const bool caseSensitive = fields.size() > 3 && fields[3].split(QLatin1Char(',')).contains(QLatin1String("cs"));
+            if (pattern.compare(glob, caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive) != 0)
+                continue;
+            bool ok = false;
+            const int weight = fields[0].toInt(&ok);
+            // Equal weights keep the earlier find: the more important folder.
+            if (ok && weight > bestWeight) {
+                bestWeight = weight;
+                bestType = type;
+            }
+        }
+        hiddenTypes.unite(hiddenBelow);
+    }
+    return bestType;
+}
+
+// The file for a desktop file ID below one applications folder: "a-b.desktop"
+// may also live at "a/b.desktop".
+QString findDesktopFile(const QString& folder, const QString& id)
+{
+    const QString direct = folder + QLatin1Char('/') + id;
+    if (QFileInfo(direct).isFile())
+        return direct;
+    for (qsizetype dash = id.indexOf(QLatin1Char('-')); dash > 0; dash = id.indexOf(QLatin1Char('-'), dash + 1)) {
+        const QString sub = folder + QLatin1Char('/') + id.left(dash);
+        if (QFileInfo(sub).isDir()) {
+            const QString found = findDesktopFile(sub, id.mid(dash + 1));
+            if (!found.isEmpty())
+                return found;
+        }
+    }
+    return {};
+}
+
+// The first folder that holds an ID decides it; a Hidden entry there means
+// the ID was deleted.
+std::optional<QByteArray> installedDesktopEntry(const QString& id)
+{
+    if (id.isEmpty() || id.contains(QLatin1Char('/')))
+        return std::nullopt;
+    const QStringList dirs = QStringList{xdgDataHome()} + xdgDataDirs();
+    for (const QString& dir : dirs) {
+        const QString path = findDesktopFile(dir + QStringLiteral("/applications"), id);
+        if (path.isEmpty())
+            continue;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        const QByteArray content = file.readAll();
+        const std::optional<QString> hidden = keyFileValue(content, u"Desktop Entry", u"Hidden");
+        if (hidden && *hidden == QLatin1String("true"))
+            return std::nullopt;
+        return content;
+    }
+    return std::nullopt;
+}
+
+QStringList mimeappsFiles()
+{
+    QStringList desktops;
+    for (const QString& d : qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        desktops.append(d.toLower());
+
+    QStringList folders{xdgConfigHome()};
+    folders += xdgConfigDirs();
+    folders.append(xdgDataHome() + QStringLiteral("/applications"));
+    for (const QString& dir : xdgDataDirs())
+        folders.append(dir + QStringLiteral("/applications"));
+
+    QStringList files;
+    for (const QString& folder : folders) {
+        for (const QString& desktop : desktops)
+            files.append(folder + QLatin1Char('/') + desktop + QStringLiteral("-mimeapps.list"));
+        files.append(folder + QStringLiteral("/mimeapps.list"));
+    }
+    return files;
+}
+
+} // namespace
+
+QString fileTypeMimeName(const QString& extension)
+{
+    return QStringLiteral("application/x-") + extension + QStringLiteral("-files");
+}
+
+void registerFileType(Model& m, const QString& extension, int iconIndex)
+{
+    if (extension.contains(QLatin1Char('.'))) {
+        m.interaction->messageBox(QStringLiteral("Error : Extension se pone sin punto ..."),
+                                  QStringLiteral("Programador"), Buttons::Ok);
+        return;
+    }
+    // The program carries one icon, so every index picks it.
+    static_cast<void>(iconIndex);
+    // A relative or empty path would give an entry that starts nothing, and
+    // an extension that is not a plain name would leave the data folders.
+    if (!isPlainExtension(extension) || !QFileInfo(m.programPath).isAbsolute())
+        return;
+
+    const QString mimeType = fileTypeMimeName(extension);
+    const QString baseName = desktopBaseName(m.programPath);
+    const QString desktopId = baseName + QStringLiteral(".desktop");
+    const QString dataHome = xdgDataHome();
+
+    const QString mimeFolder = dataHome + QStringLiteral("/mime");
+    writeFileAtomically(mimeFolder + QStringLiteral("/packages/") + extension + QStringLiteral("-files.xml"),
+                        mimePackage(mimeType, extension));
+    runDesktopTool(QStringLiteral("update-mime-database"), {mimeFolder});
+
+    QFile icon(QStringLiteral(":/icons/zelvora.png"));
+    if (icon.open(QIODevice::ReadOnly)) {
+        const QByteArray png = icon.readAll();
+        const QString iconFolder = dataHome + QStringLiteral("/icons/hicolor/128x128");
+        writeFileAtomically(iconFolder + QStringLiteral("/apps/") + baseName + QStringLiteral(".png"), png);
+        writeFileAtomically(iconFolder + QStringLiteral("/mimetypes/") + iconNameForType(mimeType) + QStringLiteral(".png"), png);
+    }
+
+    const QString applications = dataHome + QStringLiteral("/applications");
+    writeFileAtomically(applications + QLatin1Char('/') + desktopId, desktopEntry(m.programPath, baseName, mimeType));
+    runDesktopTool(QStringLiteral("update-desktop-database"), {applications});
+
+    const QString mimeapps = xdgConfigHome() + QStringLiteral("/mimeapps.list");
+    QByteArray existing;
+    QFile current(mimeapps);
+    if (current.exists()) {
+        // An unreadable list is left alone rather than replaced by one line.
+        if (!current.open(QIODevice::ReadOnly))
+            return;
+        existing = current.readAll();
+        current.close();
+    }
+    writeFileAtomically(mimeapps, withDefaultApplication(existing, mimeType, desktopId));
+}
+
+QString readOpenCommand(const QString& extensionWithDot)
+{
+    if (extensionWithDot.isEmpty())
+        return {};
+    const QString mimeType = typeForGlob(QLatin1Char('*') + extensionWithDot);
+    if (mimeType.isEmpty())
+        return {};
+
+    for (const QString& path : mimeappsFiles()) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const std::optional<QString> list = keyFileValue(file.readAll(), kDefaultGroup, mimeType);
+        if (!list)
+            continue;
+        for (const QString& id : list->split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const std::optional<QByteArray> entry = installedDesktopEntry(id.trimmed());
+            if (!entry)
+                continue;
+            const std::optional<QString> exec = keyFileValue(*entry, u"Desktop Entry", u"Exec");
+            return exec ? expandEnvironmentReferences(unescapeKeyFileString(*exec)) : QString();
+        }
+    }
+    return {};
+}
+
+void offerFileTypeRegistration(Model& m)
+{
+    if (!readOpenCommand(QStringLiteral(".ztest")).trimmed().isEmpty())
+        return;
+    const QString text = QStringLiteral("Tienes que registrar este programa ...\r\n"
+                                        "Dale compatibilidad y Ubicación ...\r\n"
+                                        "Despues, di que si ...");
+    if (m.interaction->messageBox(text, QStringLiteral("..."), Buttons::YesNo) == Reply::Yes)
+        registerFileType(m, QStringLiteral("ztest"), 1);
+}

@@ -1,0 +1,180 @@
+#include "registry/xdg.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+QString homeFolder()
+{
+    return QDir::homePath();
+}
+
+// The specification asks for relative paths in these variables to be
+// ignored, as if the variable were unset.
+QString absoluteFromEnvironment(const char* name)
+{
+    const QString value = qEnvironmentVariable(name);
+    if (value.isEmpty() || QDir::isRelativePath(value))
+        return {};
+    return QDir::cleanPath(value);
+}
+
+QStringList absoluteListFromEnvironment(const char* name, const QStringList& fallback)
+{
+    QStringList dirs;
+    const QStringList parts = qEnvironmentVariable(name).split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString& part : parts) {
+        if (!QDir::isRelativePath(part))
+            dirs.append(QDir::cleanPath(part));
+    }
+    return dirs.isEmpty() ? fallback : dirs;
+}
+
+// A name continues while it has letters, digits or underscores.
+bool isNameChar(QChar c, bool first)
+{
+    return c == QLatin1Char('_') || (c.unicode() < 128 && (c.isLetter() || (!first && c.isDigit())));
+}
+
+} // namespace
+
+QString xdgDataHome()
+{
+    const QString dir = absoluteFromEnvironment("XDG_DATA_HOME");
+    return dir.isEmpty() ? homeFolder() + QStringLiteral("/.local/share") : dir;
+}
+
+QString xdgConfigHome()
+{
+    const QString dir = absoluteFromEnvironment("XDG_CONFIG_HOME");
+    return dir.isEmpty() ? homeFolder() + QStringLiteral("/.config") : dir;
+}
+
+QStringList xdgDataDirs()
+{
+    return absoluteListFromEnvironment("XDG_DATA_DIRS", {QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")});
+}
+
+QStringList xdgConfigDirs()
+{
+    return absoluteListFromEnvironment("XDG_CONFIG_DIRS", {QStringLiteral("/etc/xdg")});
+}
+
+std::optional<QString> keyFileValue(const QByteArray& content, QStringView group, QStringView key)
+{
+    const QStringList lines = QString::fromUtf8(content).split(QLatin1Char('\n'));
+    bool inGroup = false;
+    for (QString line : lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        const QString trimmed = line.trimmed();
+        if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')))
+            continue;
+        if (trimmed.startsWith(QLatin1Char('[')) && trimmed.endsWith(QLatin1Char(']'))) {
+            inGroup = QStringView(trimmed).mid(1, trimmed.size() - 2) == group;
+            continue;
+        }
+        if (!inGroup)
+            continue;
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq < 0)
+            continue;
+        if (QStringView(line).left(eq).trimmed() == key)
+            return QStringView(line).mid(eq + 1).trimmed().toString();
+    }
+    return std::nullopt;
+}
+
+QString unescapeKeyFileString(const QString& value)
+{
+    QString out;
+    out.reserve(value.size());
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (c != QLatin1Char('\\') || i + 1 == value.size()) {
+            out.append(c);
+            continue;
+        }
+        const QChar next = value.at(i + 1);
+        switch (next.unicode()) {
+        case 's': out.append(QLatin1Char(' ')); break;
+        case 'n': out.append(QLatin1Char('\n')); break;
+        case 't': out.append(QLatin1Char('\t')); break;
+        case 'r': out.append(QLatin1Char('\r')); break;
+        case '\\': out.append(QLatin1Char('\\')); break;
+        default: out.append(c).append(next); break;
+        }
+        ++i;
+    }
+    return out;
+}
+
+QString expandEnvironmentReferences(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\\') && i + 1 < text.size()) {
+            out.append(c).append(text.at(i + 1));
+            ++i;
+            continue;
+        }
+        if (c != QLatin1Char('$') || i + 1 == text.size()) {
+            out.append(c);
+            continue;
+        }
+        const bool braced = text.at(i + 1) == QLatin1Char('{');
+        qsizetype start = braced ? i + 2 : i + 1;
+        qsizetype end = start;
+        while (end < text.size() && isNameChar(text.at(end), end == start))
+            ++end;
+        const bool closed = !braced || (end < text.size() && text.at(end) == QLatin1Char('}'));
+        const QString name = text.mid(start, end - start);
+        if (name.isEmpty() || !closed || !qEnvironmentVariableIsSet(name.toLocal8Bit().constData())) {
+            out.append(c);
+            continue;
+        }
+        out.append(qEnvironmentVariable(name.toLocal8Bit().constData()));
+        i = braced ? end : end - 1;
+    }
+    return out;
+}
+
+bool writeFileAtomically(const QString& path, const QByteArray& content)
+{
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(content) != content.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+void runDesktopTool(const QString& program, const QStringList& arguments)
+{
+    const QString path = QStandardPaths::findExecutable(program);
+    if (path.isEmpty())
+        return;
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(path, arguments);
+    if (!process.waitForStarted(5000))
+        return;
+    // Both tools finish in well under a second on a user's own folders; a
+    // hung one must not keep the program from starting.
+    if (!process.waitForFinished(15000)) {
+        process.kill();
+        process.waitForFinished(1000);
+    }
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <optional>
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+// The freedesktop base directories, read from the environment on every call
+// so that a changed environment (tests point them at temporary folders) is
+// honoured at once. Unset, empty or relative values fall back to the
+// defaults of the Base Directory specification.
+QString xdgDataHome();
+QString xdgConfigHome();
+QStringList xdgDataDirs();
+QStringList xdgConfigDirs();
+
+// The raw value of `key` in `[group]` of a desktop-entry style key file, or
+// nothing when the group or key is absent. Comments and blank lines are
+// skipped and the spaces around "=" ignored; escapes are left as written.
+std::optional<QString> keyFileValue(const QByteArray& content, QStringView group, QStringView key);
+
+// Undoes the string escapes of key files (\s \n \t \r \\); any other
+// backslash pair is kept, so that Exec's own quoting survives.
+QString unescapeKeyFileString(const QString& value);
+
+// Replaces $NAME and ${NAME} by the environment's values. References to
+// unset variables and a "$" escaped by a backslash stay as written.
+QString expandEnvironmentReferences(const QString& text);
+
+// Writes the whole file or leaves the old one untouched; missing folders
+// are created. Returns false on any failure.
+bool writeFileAtomically(const QString& path, const QByteArray& content);
+
+// Runs a desktop database tool and waits a bounded time for it. A tool that
+// is not installed, fails or hangs is passed over: the files it would
+// refresh are written anyway.
+void runDesktopTool(const QString& program, const QStringList& arguments);
