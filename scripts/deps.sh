@@ -9,10 +9,13 @@ build_packages=(
     fonts-inconsolata
     libcups2-dev fonts-dejavu-core
 )
-run_packages=()
+run_packages=(
+    shared-mime-info desktop-file-utils
+)
 test_packages=(
     libbenchmark-dev
     cups-daemon cups-client cups-ipp-utils cups-core-drivers poppler-utils
+    shared-mime-info desktop-file-utils xdg-utils libfile-mimeinfo-perl libglib2.0-bin
 )
 
 wanted=("${build_packages[@]}")
