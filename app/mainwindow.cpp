@@ -11,6 +11,7 @@
 #include "app/menubar.h"
 #include "sheet/layout.h"
 #include "sheet/model.h"
+#include "testfile/testcommands.h"
 #include "view/view.h"
 #include "view/viewcontrol.h"
 
@@ -101,6 +102,7 @@ void windowOpened(Model& m)
     buildSheet(m, 1);
     resetPageRecord(m);
     refreshView(m);
+    openCommandLineTestFile(m);
 }
 
 void activationChanged(Model& m, bool active)
