@@ -8,6 +8,7 @@
 
 #include "app/mainwindow.h"
 #include "platform/qtinteraction.h"
+#include "registry/filetype.h"
 
 namespace {
 
@@ -47,6 +48,7 @@ int programEntry(int argc, char** argv, Edition edition, const char* version)
     m.programFolder = QApplication::applicationDirPath();
     m.commandTail = QApplication::arguments().mid(1).join(QLatin1Char(' '));
 
+    offerFileTypeRegistration(m);
     createMainWindow(m);
     return 0;
 }
