@@ -1,12 +1,56 @@
 #include "sheet/layout.h"
 
+#include <QPainter>
+
+#include "platform/color.h"
+#include "render/cells.h"
+#include "render/rows.h"
+#include "render/sheetfont.h"
 #include "sheet/model.h"
 #include "view/view.h"
+
+namespace {
+
+constexpr int kColumns = 4;
+constexpr int kRowsPerColumn = 25;
+constexpr int kFirstLabelX = 120;
+constexpr int kColumnStep = 145;
+constexpr int kFirstRowY = 75;
+constexpr int kRowStep = 40;
+
+void drawRows(Model& m, RowVariant variant, int n)
+{
+    loadSheetFont(m.sheetFont);
+    QPainter painter(&m.sheetBitmap);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    painter.setFont(m.sheetFont.font);
+    painter.setBackgroundMode(Qt::TransparentMode);
+    RowCanvas canvas{m.sheetBitmap, painter, m.sheetFont};
+
+    RowStyle style;
+    style.textColor = rgbFromColorRef(std::uint32_t(m.settings.textColor));
+    const std::int32_t letterCase = m.settings.letterCase;
+    const std::int32_t cellShape = m.settings.cellShape;
+    for (int c = 0; c < kColumns; ++c)
+        for (int r = 0; r < kRowsPerColumn; ++r) {
+            const int q = kRowsPerColumn * c + r + 1;
+            drawQuestionRow(m, canvas, variant, numberLabel(m.sheetFont, q), kFirstLabelX + kColumnStep * c, kFirstRowY + kRowStep * r, style, n, letterCase, cellShape);
+        }
+}
+
+} // namespace
 
 void buildSheet(Model& m, int withFrame)
 {
     clearToWhite(m.sheetBitmap);
     if (withFrame == 1)
         drawPageFrame(m.sheetBitmap);
+    const std::optional<RowVariant> variant = rowVariantFor(m.settings.testType);
+    const int n = answerCount(m);
+    if (variant && !m.sheetBitmap.isNull())
+        drawRows(m, *variant, n);
     refreshView(m);
+    if (variant)
+        drawMarks(m, n, withFrame);
 }

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "render/sheetfont.h"
+
 class QMenuBar;
 class ViewControl;
 class Interaction;
@@ -100,6 +102,8 @@ struct Model {
     QImage sheetBitmap;
     QImage viewBitmap;
     int labelBoxWidth = 0;
+    // Prepared at the first build, kept so that rebuilds lay out no text.
+    SheetFont sheetFont;
 
     Settings settings;
     PrintSettings print;

@@ -1,11 +1,82 @@
 #include "view/marking.h"
 
+#include <algorithm>
+#include <limits>
+
+#include "render/cells.h"
 #include "sheet/model.h"
 #include "view/view.h"
 #include "view/viewcontrol.h"
 
-void leftButtonDown(Model& m, winmsg::LParam)
+namespace {
+
+constexpr int kFirstCellX = 152;
+constexpr int kBlockStep = 145;
+constexpr int kBlocks = 4;
+constexpr int kAnswerStep = 22;
+constexpr int kGridAnswers = 5;
+constexpr int kFirstCellY = 75;
+constexpr int kRowStep = 40;
+constexpr int kRowsPerBlock = 25;
+// Both ends of a 15-pixel cell count: 16 pixels from left to right.
+constexpr int kHitExtent = 15;
+
+int clampToInt(std::int64_t v)
 {
+    return int(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+} // namespace
+
+CellIndex hitCell(int px, int py)
+{
+    if (px < kFirstCellX || py < kFirstCellY)
+        return {};
+    const int x = px - kFirstCellX;
+    const int block = x / kBlockStep;
+    const int answer = (x % kBlockStep) / kAnswerStep;
+    if (block >= kBlocks || answer >= kGridAnswers || (x % kBlockStep) % kAnswerStep > kHitExtent)
+        return {};
+    const int y = py - kFirstCellY;
+    const int row = y / kRowStep;
+    if (row >= kRowsPerBlock || y % kRowStep > kHitExtent)
+        return {};
+    return {answer + 1, kRowsPerBlock * block + row + 1};
+}
+
+bool acceptsAnswer(std::int32_t testType, int k)
+{
+    if (testType == 0)
+        return k >= 1 && k <= 5;
+    if (testType > 0)
+        return k == 1 || k == 2;
+    return false;
+}
+
+void toggleMark(Model& m, int k, int q)
+{
+    AnswerCell& cell = m.answerCells.at(k, q);
+    if (cell.marked == 0) {
+        cell.marked = 1;
+        cell.markColor = ColorRef(m.settings.fillColor);
+        paintMark(m, cell, cell.markColor);
+    } else {
+        cell.marked = 0;
+        paintMark(m, cell, kWhite);
+        cell.markColor = kWhite;
+    }
+}
+
+void leftButtonDown(Model& m, winmsg::LParam lParam)
+{
+    const PageRecord& page = pageRecord(m);
+    const std::int64_t x = winmsg::lowWord(lParam);
+    const std::int64_t y = winmsg::highWord(lParam);
+    const CellIndex hit = hitCell(clampToInt(x - page.originX), clampToInt(y - page.originY));
+    // The table may have fewer columns than the grid: a click never reaches
+    // a record outside it.
+    if (acceptsAnswer(m.settings.testType, hit.k) && m.answerCells.contains(hit.k, hit.q))
+        toggleMark(m, hit.k, hit.q);
     drawPageFrame(m.sheetBitmap);
     refreshView(m);
 }

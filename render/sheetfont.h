@@ -1,0 +1,36 @@
+#pragma once
+
+#include <array>
+
+#include <QFont>
+#include <QStaticText>
+
+// The one font of the sheet's numbers and letters, with what drawing them
+// needs prepared once: integer advance widths, the line height and a laid-out
+// text for every question number and every single printable character, so a
+// rebuild lays out no text of its own.
+struct SheetFont {
+    bool loaded = false;
+    QFont font;
+    int lineHeight = 0;
+    std::array<int, 128> asciiAdvance{};
+    // "001." to "100.", index q - 1.
+    std::array<QStaticText, 100> numberLabels;
+    // The one-character texts, index by character code.
+    std::array<QStaticText, 128> singleCharacters;
+};
+
+// The face the sheet asks for. Where the machine has no family of that name,
+// the face our set-up installs stands in, so the sheet is the same everywhere.
+inline constexpr const char* kSheetFontFamily = "Consola";
+inline constexpr const char* kSheetFontStandIn = "Inconsolata";
+inline constexpr int kSheetFontPoints = 10;
+
+// Prepares the font the first time; later calls return at once. Needs the
+// GUI application to exist.
+void loadSheetFont(SheetFont& font);
+
+int advanceOf(const SheetFont& font, QChar c);
+
+const QStaticText& numberLabel(const SheetFont& font, int q);
+const QStaticText& singleCharacter(const SheetFont& font, char c);
