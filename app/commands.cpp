@@ -7,6 +7,7 @@
 #include "app/mainwindow.h"
 #include "app/menubar.h"
 #include "platform/interaction.h"
+#include "print/printcommand.h"
 #include "sheet/layout.h"
 #include "sheet/model.h"
 
@@ -94,6 +95,7 @@ struct CommandEntry {
 };
 
 const std::array kCommands{
+    CommandEntry{kImprimir, printCommand},
     CommandEntry{kRelleno, [](Model& m) { chooseColor(m, &Settings::fillColor); }},
     CommandEntry{kEscritura, [](Model& m) { chooseColor(m, &Settings::textColor); }},
     CommandEntry{kAcierto, [](Model& m) { chooseColor(m, &Settings::hitColor); }},
