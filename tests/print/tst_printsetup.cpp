@@ -1,0 +1,258 @@
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "platform/interaction.h"
+#include "print/printcommand.h"
+#include "print/printsetup.h"
+#include "print/printsetupdialog.h"
+#include "sheet/model.h"
+#include "tests/support/testmodel.h"
+
+// The test environment points CUPS at a socket where nothing listens, so
+// there is no default printer here.
+
+namespace {
+
+const QStringList kCopies = {QStringLiteral("01 copia"),  QStringLiteral("02 copias"), QStringLiteral("03 copias"),
+                             QStringLiteral("04 copias"), QStringLiteral("05 copias"), QStringLiteral("10 copias")};
+const QStringList kColorModes = {QStringLiteral("1 - Monocromo"), QStringLiteral("2 - Color")};
+const QStringList kQualities = {QStringLiteral("1 - Borrador"), QStringLiteral("2 - Baja Resolución"),
+                                QStringLiteral("3 - Media Resolución"), QStringLiteral("4 - Alta Resolución")};
+
+QComboBox* list(QDialog& dialog, const char* name)
+{
+    auto* combo = dialog.findChild<QComboBox*>(QLatin1String(name));
+    if (!combo)
+        qFatal("no list %s", name);
+    return combo;
+}
+
+QStringList entries(const QComboBox* combo)
+{
+    QStringList texts;
+    for (int i = 0; i < combo->count(); ++i)
+        texts << combo->itemText(i);
+    return texts;
+}
+
+QString shown(const QComboBox* combo)
+{
+    return combo->currentIndex() < 0 ? QString() : combo->currentText();
+}
+
+void clickSeguir(QDialog& dialog)
+{
+    auto* button = dialog.findChild<QPushButton*>(QStringLiteral("seguir"));
+    QVERIFY(button);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// An interaction that tries to start a second print run from inside the
+// set-up dialog, as a click on the still usable menu would.
+class ReentrantInteraction final : public Interaction {
+public:
+    explicit ReentrantInteraction(Model& m) : m_(m) {}
+
+    int printSetups = 0;
+    int busyInDialog = -1;
+
+    Reply messageBox(const QString&, const QString&, Buttons) override { return Reply::No; }
+    QString chooseFile(QWidget*, FileDialogMode, const QString&) override { return {}; }
+    std::optional<std::uint32_t> chooseColor(QWidget*, std::uint32_t, std::array<std::uint32_t, 16>&) override
+    {
+        return std::nullopt;
+    }
+    std::optional<PrintSetupChoice> printSetup(const PrintSetupRequest&) override
+    {
+        ++printSetups;
+        busyInDialog = m_.printBusy;
+        printCommand(m_);
+        return std::nullopt;
+    }
+
+private:
+    Model& m_;
+};
+
+} // namespace
+
+class TestPrintSetup : public QObject {
+    Q_OBJECT
+private slots:
+    void firstOpeningShowsNothing();
+    void remembersSelection_data();
+    void remembersSelection();
+    void onlyTheSelectedEntryCounts();
+    void closingKeepsNothing();
+    void valuesTakenOnSeguir_data();
+    void valuesTakenOnSeguir();
+    void closingKeepsOldValues();
+    void secondPrintWhileBusyIsIgnored();
+};
+
+void TestPrintSetup::firstOpeningShowsNothing()
+{
+    PrintSetupDialog dialog{PrintSetupRequest{}};
+    dialog.show();
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Configura la impresión"));
+    QVERIFY(!dialog.parentWidget());
+    QCOMPARE(entries(list(dialog, "copies")), kCopies);
+    QCOMPARE(entries(list(dialog, "colorMode")), kColorModes);
+    QCOMPARE(entries(list(dialog, "quality")), kQualities);
+    for (const char* name : {"copies", "colorMode", "quality"}) {
+        QCOMPARE(list(dialog, name)->currentIndex(), -1);
+        QCOMPARE(list(dialog, name)->currentText(), QString());
+    }
+    auto* printer = dialog.findChild<QLabel*>(QStringLiteral("printerName"));
+    QVERIFY(printer);
+    QCOMPARE(printer->text(), QString());
+    QCOMPARE(printer->palette().color(QPalette::WindowText), QColor(0x80, 0x80, 0x80));
+
+    clickSeguir(dialog);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.choice().copies, QString());
+    QCOMPARE(dialog.choice().colorMode, QString());
+    QCOMPARE(dialog.choice().quality, QString());
+}
+
+void TestPrintSetup::remembersSelection_data()
+{
+    QTest::addColumn<int>("copies");
+    QTest::addColumn<int>("colorMode");
+    QTest::addColumn<int>("quality");
+    QTest::addColumn<QString>("copiesShown");
+    QTest::addColumn<QString>("colorShown");
+    QTest::addColumn<QString>("qualityShown");
+
+    QTest::newRow("ten copies is the sixth entry") << 10 << 2 << 4 << kCopies[5] << kColorModes[1] << kQualities[3];
+    QTest::newRow("three copies") << 3 << 1 << 1 << kCopies[2] << kColorModes[0] << kQualities[0];
+    QTest::newRow("one copy") << 1 << 0 << 2 << kCopies[0] << QString() << kQualities[1];
+    QTest::newRow("nothing chosen") << 0 << 0 << 0 << QString() << QString() << QString();
+}
+
+void TestPrintSetup::remembersSelection()
+{
+    QFETCH(int, copies);
+    QFETCH(int, colorMode);
+    QFETCH(int, quality);
+
+    // Through the model: "Seguir" stores the values, the next opening is
+    // asked to show them and the dialog selects the matching entries.
+    TestModel t;
+    t.ui.printAnswers.push_back({true, {copies == 10 ? kCopies[5] : copies ? kCopies[copies - 1] : QString(),
+                                        colorMode ? kColorModes[colorMode - 1] : QString(),
+                                        quality ? kQualities[quality - 1] : QString()}});
+    t.ui.printAnswers.push_back({false, {}});
+    printSetupDialog(t.m);
+    QCOMPARE(t.m.print.printCopies, copies);
+    QCOMPARE(t.m.print.printColorMode, colorMode);
+    QCOMPARE(t.m.print.printQuality, quality);
+    printSetupDialog(t.m);
+    QCOMPARE(t.ui.printRequests.size(), std::size_t(2));
+
+    PrintSetupDialog dialog(t.ui.printRequests.back());
+    QTEST(shown(list(dialog, "copies")), "copiesShown");
+    QTEST(shown(list(dialog, "colorMode")), "colorShown");
+    QTEST(shown(list(dialog, "quality")), "qualityShown");
+}
+
+void TestPrintSetup::onlyTheSelectedEntryCounts()
+{
+    PrintSetupRequest request;
+    request.printQuality = 2;
+    PrintSetupDialog dialog(request);
+    dialog.show();
+    list(dialog, "colorMode")->setCurrentIndex(1);
+    // Typed over nothing selected, and over a selected entry.
+    QTest::keyClicks(list(dialog, "copies")->lineEdit(), QStringLiteral("05 copias"));
+    list(dialog, "quality")->lineEdit()->clear();
+    QTest::keyClicks(list(dialog, "quality")->lineEdit(), QStringLiteral("4"));
+    clickSeguir(dialog);
+    QCOMPARE(dialog.choice().copies, QString());
+    QCOMPARE(dialog.choice().colorMode, kColorModes[1]);
+    QCOMPARE(dialog.choice().quality, kQualities[1]);
+}
+
+void TestPrintSetup::closingKeepsNothing()
+{
+    PrintSetupRequest request;
+    request.printCopies = 3;
+    PrintSetupDialog dialog(request);
+    QSignalSpy rejected(&dialog, &QDialog::rejected);
+    dialog.show();
+    list(dialog, "copies")->setCurrentIndex(5);
+    dialog.close();
+    QCOMPARE(rejected.count(), 1);
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(dialog.choice().copies, QString());
+}
+
+void TestPrintSetup::valuesTakenOnSeguir_data()
+{
+    QTest::addColumn<QString>("copies");
+    QTest::addColumn<QString>("colorMode");
+    QTest::addColumn<QString>("quality");
+    QTest::addColumn<int>("expectedCopies");
+    QTest::addColumn<int>("expectedColor");
+    QTest::addColumn<int>("expectedQuality");
+
+    QTest::newRow("ten copies, colour, high") << kCopies[5] << kColorModes[1] << kQualities[3] << 10 << 2 << 4;
+    QTest::newRow("one copy, mono, draft") << kCopies[0] << kColorModes[0] << kQualities[0] << 1 << 1 << 1;
+    QTest::newRow("nothing selected") << QString() << QString() << QString() << 0 << 0 << 0;
+}
+
+void TestPrintSetup::valuesTakenOnSeguir()
+{
+    QFETCH(QString, copies);
+    QFETCH(QString, colorMode);
+    QFETCH(QString, quality);
+
+    TestModel t;
+    t.m.print = {5, 2, 3};
+    t.ui.printAnswers.push_back({true, {copies, colorMode, quality}});
+    printSetupDialog(t.m);
+    QCOMPARE(t.ui.printRequests.size(), std::size_t(1));
+    QCOMPARE(t.ui.printRequests[0].printCopies, 5);
+    QCOMPARE(t.ui.printRequests[0].printColorMode, 2);
+    QCOMPARE(t.ui.printRequests[0].printQuality, 3);
+    // No default printer: an empty name and no message.
+    QCOMPARE(t.ui.printRequests[0].printerName, QString());
+    QVERIFY(t.ui.messages.empty());
+    QTEST(t.m.print.printCopies, "expectedCopies");
+    QTEST(t.m.print.printColorMode, "expectedColor");
+    QTEST(t.m.print.printQuality, "expectedQuality");
+}
+
+void TestPrintSetup::closingKeepsOldValues()
+{
+    TestModel t;
+    t.m.print = {3, 2, 4};
+    t.ui.printAnswers.push_back({false, {kCopies[5], kColorModes[0], kQualities[0]}});
+    // The print run still follows and asks; No ends it.
+    t.ui.replies.push_back(Reply::No);
+    printCommand(t.m);
+    QCOMPARE(t.m.print.printCopies, 3);
+    QCOMPARE(t.m.print.printColorMode, 2);
+    QCOMPARE(t.m.print.printQuality, 4);
+    QCOMPARE(t.ui.messages.size(), std::size_t(1));
+    QCOMPARE(t.ui.messages[0].text, QStringLiteral("Imprimir ?\r\nSi/No ?"));
+    QCOMPARE(t.m.printBusy, 0);
+}
+
+void TestPrintSetup::secondPrintWhileBusyIsIgnored()
+{
+    TestModel t;
+    ReentrantInteraction ui(t.m);
+    t.m.interaction = &ui;
+    printCommand(t.m);
+    QCOMPARE(ui.printSetups, 1);
+    QCOMPARE(ui.busyInDialog, 1);
+    QCOMPARE(t.m.printBusy, 0);
+}
+
+QTEST_MAIN(TestPrintSetup)
+#include "tst_printsetup.moc"
