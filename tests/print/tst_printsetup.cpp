@@ -11,6 +11,7 @@
 #include "print/printsetupdialog.h"
 #include "sheet/model.h"
 #include "tests/support/testmodel.h"
+#include "view/viewcontrol.h"
 
 // The test environment points CUPS at a socket where nothing listens, so
 // there is no default printer here.
@@ -51,16 +52,24 @@ void clickSeguir(QDialog& dialog)
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-// An interaction that tries to start a second print run from inside the
-// set-up dialog, as a click on the still usable menu would.
+// Tries to start a second print run from inside the set-up dialog, as a
+// click on the still usable menu would, and notes what the view shows
+// while the confirmation is open. Every question is answered No.
 class ReentrantInteraction final : public Interaction {
 public:
     explicit ReentrantInteraction(Model& m) : m_(m) {}
 
     int printSetups = 0;
     int busyInDialog = -1;
+    int offsetAtQuestion = 1;
+    QRgb cornerAtQuestion = 0;
 
-    Reply messageBox(const QString&, const QString&, Buttons) override { return Reply::No; }
+    Reply messageBox(const QString&, const QString&, Buttons) override
+    {
+        offsetAtQuestion = pageRecord(m_).originY;
+        cornerAtQuestion = m_.viewControl->shownImage().pixel(0, 0);
+        return Reply::No;
+    }
     QString chooseFile(QWidget*, FileDialogMode, const QString&) override { return {}; }
     std::optional<std::uint32_t> chooseColor(QWidget*, std::uint32_t, std::array<std::uint32_t, 16>&) override
     {
@@ -91,7 +100,7 @@ private slots:
     void valuesTakenOnSeguir_data();
     void valuesTakenOnSeguir();
     void closingKeepsOldValues();
-    void secondPrintWhileBusyIsIgnored();
+    void busyRunAndViewDuringQuestion();
 };
 
 void TestPrintSetup::firstOpeningShowsNothing()
@@ -243,15 +252,21 @@ void TestPrintSetup::closingKeepsOldValues()
     QCOMPARE(t.m.printBusy, 0);
 }
 
-void TestPrintSetup::secondPrintWhileBusyIsIgnored()
+void TestPrintSetup::busyRunAndViewDuringQuestion()
 {
     TestModel t;
     ReentrantInteraction ui(t.m);
     t.m.interaction = &ui;
+    pageRecord(t.m).originY = -561;
     printCommand(t.m);
     QCOMPARE(ui.printSetups, 1);
     QCOMPARE(ui.busyInDialog, 1);
     QCOMPARE(t.m.printBusy, 0);
+    // The question shows the top of the sheet without its frame; afterwards
+    // the frame is back.
+    QCOMPARE(ui.offsetAtQuestion, 0);
+    QCOMPARE(ui.cornerAtQuestion, QRgb(0xFFFFFFFF));
+    QCOMPARE(t.m.viewControl->shownImage().pixel(0, 0), QRgb(0xFF000000));
 }
 
 QTEST_MAIN(TestPrintSetup)
