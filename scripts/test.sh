@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test headless, first in the normal build,
-# then under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds everything and runs every test headless: the normal build, then the
+# same tests under AddressSanitizer and UndefinedBehaviorSanitizer, then the
+# fuzzers of the file and settings readers for a bounded time each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,7 +10,7 @@ export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 
 status=0
-for preset in default asan; do
+for preset in default asan fuzz; do
     echo "== $preset build"
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j "$jobs"
