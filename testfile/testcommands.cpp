@@ -39,6 +39,15 @@ bool saveAndTitle(Model& m)
     return true;
 }
 
+// Every file command starts from an empty name, so testFileName always
+// holds the path chosen last.
+bool chooseCommandFile(Model& m, FileDialogMode mode)
+{
+    m.testFileName.clear();
+    chooseTestFile(m, m.testFileName, mode);
+    return !m.testFileName.isEmpty();
+}
+
 } // namespace
 
 int chooseTestFile(Model& m, QString& name, FileDialogMode mode)
@@ -95,9 +104,7 @@ void correctTest(Model& m)
 
 void saveTestCommand(Model& m)
 {
-    m.testFileName.clear();
-    chooseTestFile(m, m.testFileName, FileDialogMode::Save);
-    if (m.testFileName.isEmpty())
+    if (!chooseCommandFile(m, FileDialogMode::Save))
         return;
     if (!fileExists(m.testFileName)) {
         saveAndTitle(m);
@@ -111,9 +118,7 @@ void saveTestCommand(Model& m)
 
 void readTestCommand(Model& m)
 {
-    m.testFileName.clear();
-    chooseTestFile(m, m.testFileName, FileDialogMode::Open);
-    if (m.testFileName.isEmpty())
+    if (!chooseCommandFile(m, FileDialogMode::Open))
         return;
     if (openTestFile(m, m.testFileName) == OpenResult::Refused)
         tell(m, kNotCompatible);
@@ -121,9 +126,7 @@ void readTestCommand(Model& m)
 
 void correctTestCommand(Model& m)
 {
-    m.testFileName.clear();
-    chooseTestFile(m, m.testFileName, FileDialogMode::Open);
-    if (m.testFileName.isEmpty())
+    if (!chooseCommandFile(m, FileDialogMode::Open))
         return;
     if (!fileExists(m.testFileName)) {
         tell(m, kFileMissing);

@@ -120,6 +120,7 @@ private slots:
     void commandLine_data();
     void commandLine();
     void pathsAreNotCut();
+    void cancelledDialogChangesNothing();
 };
 
 void TestTestFile::savedBytesFollowTheFormat_data()
@@ -584,6 +585,24 @@ void TestTestFile::pathsAreNotCut()
     reader.ui.files.push_back(path);
     readTestCommand(reader.m);
     QCOMPARE(markedCells(reader.m.answerCells), QStringList{QStringLiteral("77E")});
+}
+
+void TestTestFile::cancelledDialogChangesNothing()
+{
+    TestModel t;
+    Model& m = t.m;
+    m.answerCells.at(1, 1) = AnswerCell{0, 15, 0, 15, 1, 0xAAAAAA};
+    const AnswerTable before = m.answerCells;
+    for (const auto command : {saveTestCommand, readTestCommand, correctTestCommand}) {
+        m.testFileName = QStringLiteral("/earlier/choice.ztest");
+        t.ui.files.push_back(QStringLiteral("   "));
+        command(m);
+        QVERIFY(m.testFileName.isEmpty());
+    }
+    QCOMPARE(texts(t.ui), QStringList());
+    QVERIFY(sameTable(m.answerCells, before));
+    QCOMPARE(m.mainWindow->windowTitle(), QStringLiteral("Zelvora"));
+    QCOMPARE(QDir(t.folder.path()).entryList(QDir::Files), QStringList());
 }
 
 QTEST_MAIN(TestTestFile)
