@@ -10,6 +10,7 @@
 #include "print/printcommand.h"
 #include "sheet/layout.h"
 #include "sheet/model.h"
+#include "testfile/testcommands.h"
 
 namespace {
 
@@ -96,6 +97,9 @@ struct CommandEntry {
 
 const std::array kCommands{
     CommandEntry{kImprimir, printCommand},
+    CommandEntry{kCorregirTest, correctTestCommand},
+    CommandEntry{kLeerTest, readTestCommand},
+    CommandEntry{kGrabarTest, saveTestCommand},
     CommandEntry{kRelleno, [](Model& m) { chooseColor(m, &Settings::fillColor); }},
     CommandEntry{kEscritura, [](Model& m) { chooseColor(m, &Settings::textColor); }},
     CommandEntry{kAcierto, [](Model& m) { chooseColor(m, &Settings::hitColor); }},
