@@ -1,0 +1,75 @@
+#include "settings/settingsfile.h"
+
+#include <array>
+#include <cstdint>
+
+#include <QStringView>
+
+#include "settings/profilefile.h"
+#include "settings/texttonumber.h"
+
+namespace {
+
+struct SettingKey {
+    QStringView key;
+    std::int32_t Settings::*value;
+    QStringView defaultText;
+};
+
+constexpr QStringView kSection = u"Personalizar";
+
+// Read and written in this order.
+const std::array<SettingKey, 7> kKeys = {{
+    {u"Tipo Letra", &Settings::letterCase, u"1"},
+    {u"Forma", &Settings::cellShape, u"0"},
+    {u"Test", &Settings::testType, u"0"},
+    {u"Color Relleno", &Settings::fillColor, u"0"},
+    {u"Color Texto", &Settings::textColor, u"0"},
+    {u"Color Acierto", &Settings::hitColor, u"65280"},
+    {u"Color Fallo", &Settings::missColor, u"255"},
+}};
+
+// One blank in front of a value that is not negative, where the minus sign
+// of a negative one stands.
+QString valueText(std::int32_t v)
+{
+    return v < 0 ? QString::number(v) : QLatin1Char(' ') + QString::number(v);
+}
+
+void getSettings(Model& m, const QString& path)
+{
+    // An unreadable file reads as a missing one: every key at its default.
+    const QString text = readProfileFile(path).value_or(QString());
+    for (const SettingKey& k : kKeys)
+        m.settings.*k.value = textToNumber(profileString(text, kSection, k.key, k.defaultText.toString()));
+}
+
+void saveSettings(const Model& m, const QString& path)
+{
+    // Without the old text there is no keeping its other sections and
+    // comments, so an unreadable file is left as it is.
+    std::optional<QString> text = readProfileFile(path);
+    if (!text)
+        return;
+    for (const SettingKey& k : kKeys)
+        setProfileString(*text, kSection, k.key, valueText(m.settings.*k.value));
+    writeProfileFile(path, *text);
+}
+
+} // namespace
+
+QString settingsFilePath(const Model& m)
+{
+    return m.programFolder + QStringLiteral("/Configuracion.ini");
+}
+
+void settingsFile(Model& m, const QString& mode)
+{
+    // No folder means no known place for the file; never fall back to "/".
+    if (m.programFolder.isEmpty())
+        return;
+    if (mode == u"get")
+        getSettings(m, settingsFilePath(m));
+    else if (mode == u"save")
+        saveSettings(m, settingsFilePath(m));
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+#include "sheet/model.h"
+
+// The seven appearance settings kept in "Configuracion.ini" in the program's
+// folder, section "Personalizar". Mode "get" reads them, with a default for
+// each key the file lacks; "save" writes them; any other mode does nothing.
+// Shows nothing and reports nothing: a file that cannot be written leaves
+// the old one (or none) in place, and the program carries on.
+void settingsFile(Model& m, const QString& mode);
+
+// Where settingsFile keeps the settings of `m`.
+QString settingsFilePath(const Model& m);
