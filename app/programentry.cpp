@@ -9,6 +9,7 @@
 #include "app/mainwindow.h"
 #include "platform/qtinteraction.h"
 #include "registry/filetype.h"
+#include "settings/settingsfile.h"
 
 namespace {
 
@@ -48,7 +49,9 @@ int programEntry(int argc, char** argv, Edition edition, const char* version)
     m.programFolder = QApplication::applicationDirPath();
     m.commandTail = QApplication::arguments().mid(1).join(QLatin1Char(' '));
 
+    settingsFile(m, QStringLiteral("get"));
     offerFileTypeRegistration(m);
     createMainWindow(m);
+    settingsFile(m, QStringLiteral("save"));
     return 0;
 }
