@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QComboBox>
 #include <QEvent>
+#include <QEventLoop>
 #include <QFont>
 #include <QFontMetrics>
 #include <QLabel>
@@ -164,10 +165,16 @@ void PrintSetupDialog::seguir()
 std::optional<PrintSetupChoice> runPrintSetupDialog(const PrintSetupRequest& request)
 {
     PrintSetupDialog dialog(request);
+    // QDialog::exec() would block every other window. This dialog has no
+    // owner and leaves the main window usable, so it runs a loop of its
+    // own; the print command's busy flag keeps a second run out meanwhile.
+    QEventLoop loop;
+    QObject::connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
     dialog.show();
     dialog.raise();
     dialog.activateWindow();
-    if (dialog.exec() != QDialog::Accepted)
+    loop.exec(QEventLoop::DialogExec);
+    if (dialog.result() != QDialog::Accepted)
         return std::nullopt;
     return dialog.choice();
 }

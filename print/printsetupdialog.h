@@ -12,6 +12,8 @@ class QComboBox;
 // "Configura la impresión": three lists and "Seguir". It only collects the
 // selected entry texts; turning them into numbers is the caller's business.
 class PrintSetupDialog final : public QDialog {
+    Q_OBJECT
+
 public:
     explicit PrintSetupDialog(const PrintSetupRequest& request);
 

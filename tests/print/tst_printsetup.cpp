@@ -1,9 +1,11 @@
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include "platform/interaction.h"
 #include "print/printcommand.h"
@@ -97,6 +99,8 @@ private slots:
     void remembersSelection();
     void onlyTheSelectedEntryCounts();
     void closingKeepsNothing();
+    void runLeavesOtherWindowsUsable_data();
+    void runLeavesOtherWindowsUsable();
     void valuesTakenOnSeguir_data();
     void valuesTakenOnSeguir();
     void closingKeepsOldValues();
@@ -198,6 +202,48 @@ void TestPrintSetup::closingKeepsNothing()
     QCOMPARE(rejected.count(), 1);
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
     QCOMPARE(dialog.choice().copies, QString());
+}
+
+void TestPrintSetup::runLeavesOtherWindowsUsable_data()
+{
+    QTest::addColumn<bool>("seguir");
+    QTest::newRow("Seguir") << true;
+    QTest::newRow("closed") << false;
+}
+
+void TestPrintSetup::runLeavesOtherWindowsUsable()
+{
+    QFETCH(bool, seguir);
+
+    PrintSetupRequest request;
+    request.printCopies = 10;
+    request.printerName = QStringLiteral("zelvora");
+    bool seen = false;
+    QWidget* modal = nullptr;
+    QTimer::singleShot(0, this, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<PrintSetupDialog*>(top);
+            if (!dialog || !dialog->isVisible())
+                continue;
+            seen = true;
+            modal = QApplication::activeModalWidget();
+            QCOMPARE(dialog->findChild<QLabel*>(QStringLiteral("printerName"))->text(), request.printerName);
+            list(*dialog, "quality")->setCurrentIndex(3);
+            if (seguir)
+                clickSeguir(*dialog);
+            else
+                dialog->close();
+        }
+    });
+    const auto choice = runPrintSetupDialog(request);
+    QVERIFY(seen);
+    QVERIFY(!modal);
+    QCOMPARE(choice.has_value(), seguir);
+    if (seguir) {
+        QCOMPARE(choice->copies, kCopies[5]);
+        QCOMPARE(choice->colorMode, QString());
+        QCOMPARE(choice->quality, kQualities[3]);
+    }
 }
 
 void TestPrintSetup::valuesTakenOnSeguir_data()

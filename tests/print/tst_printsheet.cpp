@@ -305,7 +305,6 @@ void TestPrintSheet::noPrintsNothing()
     QCOMPARE(t.ui.messages[0].title, QStringLiteral("Programador"));
     QCOMPARE(t.ui.messages[0].buttons, Buttons::YesNo);
     QVERIFY(framedAtTop(t.m));
-    QThread::msleep(300);
     QCOMPARE(lastJobId(), previous);
 }
 
