@@ -11,15 +11,20 @@ void fillWhite(QImage& image)
 
 namespace {
 
-void fillSpan(QImage& image, int x1, int x2, int y, QRgb colour)
+// Paints x1..x2 (both included) of one row, clipped to the image.
+void paintSpan(QRgb* row, int width, int x1, int x2, QRgb colour)
 {
-    if (y < 0 || y >= image.height())
-        return;
     x1 = std::max(x1, 0);
-    x2 = std::min(x2, image.width() - 1);
-    auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+    x2 = std::min(x2, width - 1);
     for (int x = x1; x <= x2; ++x)
         row[x] = colour;
+}
+
+// Rows are reached through bits() once per figure: scanLine() checks for a
+// shared copy on every call, which dominates for small figures.
+QRgb* rowOf(uchar* bits, qsizetype bytesPerLine, int y)
+{
+    return reinterpret_cast<QRgb*>(bits + bytesPerLine * y);
 }
 
 void drawSquare(QImage& image, Box b, QRgb line, std::optional<QRgb> fill)
@@ -28,14 +33,23 @@ void drawSquare(QImage& image, Box b, QRgb line, std::optional<QRgb> fill)
     const int bottom = b.y2 - 1;
     if (right < b.x1 || bottom < b.y1)
         return;
-    if (fill)
-        for (int y = b.y1 + 1; y < bottom; ++y)
-            fillSpan(image, b.x1 + 1, right - 1, y, *fill);
-    fillSpan(image, b.x1, right, b.y1, line);
-    fillSpan(image, b.x1, right, bottom, line);
-    for (int y = b.y1 + 1; y < bottom; ++y) {
-        fillSpan(image, b.x1, b.x1, y, line);
-        fillSpan(image, right, right, y, line);
+    const int top = std::max(b.y1, 0);
+    const int last = std::min(bottom, image.height() - 1);
+    if (top > last)
+        return;
+    uchar* bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    const int width = image.width();
+    for (int y = top; y <= last; ++y) {
+        QRgb* row = rowOf(bits, stride, y);
+        if (y == b.y1 || y == bottom) {
+            paintSpan(row, width, b.x1, right, line);
+            continue;
+        }
+        if (fill)
+            paintSpan(row, width, b.x1 + 1, right - 1, *fill);
+        paintSpan(row, width, b.x1, b.x1, line);
+        paintSpan(row, width, right, right, line);
     }
 }
 
@@ -47,8 +61,49 @@ void drawSquare(QImage& image, Box b, QRgb line, std::optional<QRgb> fill)
 // figure still reaches all four edges of the box. Doubled coordinates keep
 // every centre and radius an integer, so the test is exact and the figure
 // mirror-symmetric in both axes (and in the diagonal for a square box).
-// The outline is every inside pixel with a horizontal or vertical neighbour
-// outside: a one-pixel, 8-connected ring.
+// Each row of the figure is one span; the outline is every pixel of a span
+// with a horizontal or vertical neighbour outside the figure: a one-pixel,
+// 8-connected ring.
+class EllipseRows {
+public:
+    explicit EllipseRows(Box b)
+        : b_(b)
+        , w_(b.x2 - b.x1)
+        , h_(b.y2 - b.y1)
+    {
+    }
+
+    struct Span {
+        int x1 = 0;
+        int x2 = -1; // empty when x2 < x1
+    };
+
+    Span span(int y) const
+    {
+        if (y < b_.y1 || y >= b_.y2)
+            return {};
+        const std::int64_t dy = 2 * std::int64_t(y) + 1 - (b_.y1 + b_.y2);
+        const std::int64_t room = 19 * w_ * w_ * h_ * h_ - 20 * dy * dy * w_ * w_;
+        // The span is symmetric about the centre: find its left end.
+        int x = b_.x1;
+        const int centre = b_.x1 + int((w_ - 1) / 2);
+        while (x <= centre) {
+            const std::int64_t dx = 2 * std::int64_t(x) + 1 - (b_.x1 + b_.x2);
+            if (20 * dx * dx * h_ * h_ <= room)
+                break;
+            ++x;
+        }
+        if (x > centre)
+            return {};
+        return {x, b_.x1 + b_.x2 - 1 - x};
+    }
+
+private:
+    Box b_;
+    std::int64_t w_;
+    std::int64_t h_;
+};
+
 void drawRound(QImage& image, Box b, QRgb line, std::optional<QRgb> fill)
 {
     const std::int64_t w = b.x2 - b.x1;
@@ -57,28 +112,34 @@ void drawRound(QImage& image, Box b, QRgb line, std::optional<QRgb> fill)
     constexpr std::int64_t kLargest = 1 << 14;
     if (w <= 0 || h <= 0 || w > kLargest || h > kLargest)
         return;
-    const auto inside = [&](std::int64_t x, std::int64_t y) {
-        if (x < b.x1 || x >= b.x2 || y < b.y1 || y >= b.y2)
-            return false;
-        const std::int64_t dx = 2 * x + 1 - (b.x1 + b.x2);
-        const std::int64_t dy = 2 * y + 1 - (b.y1 + b.y2);
-        return 20 * (dx * dx * h * h + dy * dy * w * w) <= 19 * w * w * h * h;
-    };
     const int top = std::max(b.y1, 0);
     const int bottom = std::min(b.y2, image.height());
-    const int left = std::max(b.x1, 0);
-    const int right = std::min(b.x2, image.width());
+    if (top >= bottom)
+        return;
+    uchar* bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    const int width = image.width();
+    const EllipseRows rows(b);
+    EllipseRows::Span above = rows.span(top - 1);
+    EllipseRows::Span here = rows.span(top);
     for (int y = top; y < bottom; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = left; x < right; ++x) {
-            if (!inside(x, y))
-                continue;
-            const bool edge = !inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) || !inside(x, y + 1);
-            if (edge)
-                row[x] = line;
-            else if (fill)
-                row[x] = *fill;
+        const EllipseRows::Span below = rows.span(y + 1);
+        if (here.x2 >= here.x1) {
+            // Inside pixels whose four neighbours are inside too.
+            const int inner1 = std::max({here.x1 + 1, above.x1, below.x1});
+            const int inner2 = std::min({here.x2 - 1, above.x2, below.x2});
+            QRgb* row = rowOf(bits, stride, y);
+            if (inner1 > inner2) {
+                paintSpan(row, width, here.x1, here.x2, line);
+            } else {
+                paintSpan(row, width, here.x1, inner1 - 1, line);
+                paintSpan(row, width, inner2 + 1, here.x2, line);
+                if (fill)
+                    paintSpan(row, width, inner1, inner2, *fill);
+            }
         }
+        above = here;
+        here = below;
     }
 }
 

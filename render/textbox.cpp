@@ -46,29 +46,35 @@ QStringView trimLeadingSpaces(QStringView line)
 
 } // namespace
 
-void splitTextBox(QStringView text, int boxWidth, const SheetFont& font, TextBoxLines& lines)
+int splitTextBox(QStringView text, int boxWidth, const SheetFont& font, TextBoxLines& lines)
 {
     lines.fill(QStringView());
     const Split head = wordSplit(text, boxWidth - 5, font);
     lines[0] = head.first;
     lines[1] = head.rest;
     // Line 1 keeps its spaces; only the lines split at the full width lose
-    // theirs.
+    // theirs. A line below the top two gets text only from splitting the one
+    // above it, so once a line is empty so is every line after it.
+    std::size_t used = 2;
     for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
+        if (lines[i].isEmpty())
+            break;
         if (lines[i].size() <= lines[i - 1].size())
             continue;
+        used = i + 2;
         const Split split = wordSplit(lines[i], boxWidth, font);
         lines[i] = trimLeadingSpaces(split.first);
         lines[i + 1] = trimLeadingSpaces(split.rest);
     }
+    return int(used);
 }
 
 void drawTextBox(QPainter& painter, const SheetFont& font, const QStaticText& text, int x, int y, int boxWidth)
 {
     const QString whole = text.text();
     TextBoxLines lines;
-    splitTextBox(whole, boxWidth, font, lines);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
+    const int used = splitTextBox(whole, boxWidth, font, lines);
+    for (std::size_t i = 0; i < std::size_t(used); ++i) {
         const QStringView line = lines[i];
         if (line.isEmpty())
             continue;

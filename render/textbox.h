@@ -18,8 +18,9 @@ using TextBoxLines = std::array<QStringView, kTextBoxLines>;
 // line takes what fits in boxWidth - 5, and each later line that comes out
 // longer than the one above it is split again at the full width. A text
 // that fits nowhere is pushed down line after line, to the bottom of the
-// box.
-void splitTextBox(QStringView text, int boxWidth, const SheetFont& font, TextBoxLines& lines);
+// box. Returns how many lines from the top may hold text; every line below
+// them is empty.
+int splitTextBox(QStringView text, int boxWidth, const SheetFont& font, TextBoxLines& lines);
 
 // Draws the lines of the text with their top-left corner at (x, y), in the
 // painter's pen colour over a transparent background. The painter's font is
