@@ -49,6 +49,7 @@ PrinterCapabilities queryCapabilities(const QString& printerName)
     cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(), nullptr);
     if (!dest)
         return caps;
+    caps.reachable = true;
     cups_dinfo_t* info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest);
     if (info) {
         if (ipp_attribute_t* copies = cupsFindDestSupported(CUPS_HTTP_DEFAULT, dest, info, CUPS_COPIES)) {
@@ -111,7 +112,12 @@ PrintResult printOnDefaultPrinter(const QImage& image, const PrintSettings& sett
     printer.setDocName(QStringLiteral("Print Job"));
     printer.setFullPage(false);
 
-    const DeviceSettings device = deviceSettingsFor(settings, queryCapabilities(info.printerName()));
+    // Qt hands the job to CUPS only when the document ends and reports no
+    // failure then, so a queue that cannot be reached is caught here.
+    const PrinterCapabilities capabilities = queryCapabilities(info.printerName());
+    if (!capabilities.reachable)
+        return PrintResult::DeviceUnavailable;
+    const DeviceSettings device = deviceSettingsFor(settings, capabilities);
     if (device.copies > 0)
         printer.setCopyCount(device.copies);
     if (!device.jobOptions.isEmpty())

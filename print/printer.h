@@ -10,6 +10,7 @@ struct PrintSettings;
 // What the default printer's queue says it supports. An empty list or a
 // zero maximum means the queue does not report that option at all.
 struct PrinterCapabilities {
+    bool reachable = false;
     int maxCopies = 0;
     QStringList colorModes;
     QList<int> qualities;
