@@ -11,13 +11,6 @@
 
 namespace {
 
-constexpr int kColumns = 4;
-constexpr int kRowsPerColumn = 25;
-constexpr int kFirstLabelX = 120;
-constexpr int kColumnStep = 145;
-constexpr int kFirstRowY = 75;
-constexpr int kRowStep = 40;
-
 void drawRows(Model& m, RowVariant variant, int n)
 {
     loadSheetFont(m.sheetFont);
@@ -29,10 +22,14 @@ void drawRows(Model& m, RowVariant variant, int n)
     RowCanvas canvas{m.sheetBitmap, painter, m.sheetFont};
 
     RowStyle style;
+    style.labelWidth = kLabelWidth;
+    style.cellHeight = kCellSize;
+    style.cellWidth = kCellSize;
+    style.gap = kCellGap;
     style.textColor = rgbFromColorRef(std::uint32_t(m.settings.textColor));
     const std::int32_t letterCase = m.settings.letterCase;
     const std::int32_t cellShape = m.settings.cellShape;
-    for (int c = 0; c < kColumns; ++c)
+    for (int c = 0; c < kSheetColumns; ++c)
         for (int r = 0; r < kRowsPerColumn; ++r) {
             const int q = kRowsPerColumn * c + r + 1;
             drawQuestionRow(m, canvas, variant, numberLabel(m.sheetFont, q), kFirstLabelX + kColumnStep * c, kFirstRowY + kRowStep * r, style, n, letterCase, cellShape);

@@ -4,22 +4,17 @@
 #include <limits>
 
 #include "render/cells.h"
+#include "sheet/layout.h"
 #include "sheet/model.h"
 #include "view/view.h"
 #include "view/viewcontrol.h"
 
 namespace {
 
-constexpr int kFirstCellX = 152;
-constexpr int kBlockStep = 145;
-constexpr int kBlocks = 4;
-constexpr int kAnswerStep = 22;
+// Five answer positions in every test type.
 constexpr int kGridAnswers = 5;
-constexpr int kFirstCellY = 75;
-constexpr int kRowStep = 40;
-constexpr int kRowsPerBlock = 25;
 // Both ends of a 15-pixel cell count: 16 pixels from left to right.
-constexpr int kHitExtent = 15;
+constexpr int kHitExtent = kCellSize;
 
 int clampToInt(std::int64_t v)
 {
@@ -30,18 +25,18 @@ int clampToInt(std::int64_t v)
 
 CellIndex hitCell(int px, int py)
 {
-    if (px < kFirstCellX || py < kFirstCellY)
+    if (px < kFirstCellX || py < kFirstRowY)
         return {};
     const int x = px - kFirstCellX;
-    const int block = x / kBlockStep;
-    const int answer = (x % kBlockStep) / kAnswerStep;
-    if (block >= kBlocks || answer >= kGridAnswers || (x % kBlockStep) % kAnswerStep > kHitExtent)
+    const int block = x / kColumnStep;
+    const int answer = (x % kColumnStep) / kCellStep;
+    if (block >= kSheetColumns || answer >= kGridAnswers || (x % kColumnStep) % kCellStep > kHitExtent)
         return {};
-    const int y = py - kFirstCellY;
+    const int y = py - kFirstRowY;
     const int row = y / kRowStep;
-    if (row >= kRowsPerBlock || y % kRowStep > kHitExtent)
+    if (row >= kRowsPerColumn || y % kRowStep > kHitExtent)
         return {};
-    return {answer + 1, kRowsPerBlock * block + row + 1};
+    return {answer + 1, kRowsPerColumn * block + row + 1};
 }
 
 bool acceptsAnswer(std::int32_t testType, int k)
