@@ -18,8 +18,8 @@ void fillSheet(Model& m, const QString& path)
     for (int q = 1; q <= kQuestions; ++q) {
         for (int k = 1; k <= kMaxAnswers; ++k) {
             AnswerCell& cell = m.answerCells.at(k, q);
-            cell = AnswerCell{std::int16_t(40 * k), std::int16_t(40 * k + 15), std::int16_t(10 * q),
-                              std::int16_t(10 * q + 15), (k + q) % 3 == 0 ? 1 : 0, 0x00FF8800};
+            cell = AnswerCell { std::int16_t(40 * k), std::int16_t(40 * k + 15), std::int16_t(10 * q),
+                std::int16_t(10 * q + 15), (k + q) % 3 == 0 ? 1 : 0, 0x00FF8800 };
         }
     }
     m.testFileName = path;

@@ -7,13 +7,14 @@
 struct Model;
 
 // The texts users see when a test file is refused or cannot be saved.
-inline const QString kReaderRefusal = QStringLiteral("Fichero no compatible ...\r\nSintiendolo mucho NO puedo leer ...");
+inline const QString kReaderRefusal
+    = QStringLiteral("Fichero no compatible ...\r\nSintiendolo mucho NO puedo leer ...");
 inline const QString kNotCompatible = QStringLiteral("El fichero seleccionado NO es compatible ...");
 inline const QString kFileMissing = QStringLiteral("El fichero NO existe ...");
 inline const QString kOverwriteQuestion = QStringLiteral("El fichero existe ...\r\nDesea sobreescribir ?");
 inline const QString kTestSaved = QStringLiteral("Test Guardado ...");
-inline const QString kSaveFailed =
-    QStringLiteral("Sintiendolo mucho NO puedo grabar el test ...\r\nPrueba con otra carpeta u otro nombre ...");
+inline const QString kSaveFailed
+    = QStringLiteral("Sintiendolo mucho NO puedo grabar el test ...\r\nPrueba con otra carpeta u otro nombre ...");
 
 // Shows the open or save dialog and stores the chosen path, without its
 // leading and trailing spaces, in `name` (empty when cancelled). Returns 1

@@ -11,14 +11,12 @@
 
 namespace {
 
-template <typename T>
-void put(char* out, int offset, T value)
+template <typename T> void put(char* out, int offset, T value)
 {
     qToLittleEndian(value, out + offset);
 }
 
-template <typename T>
-T get(const char* in, int offset)
+template <typename T> T get(const char* in, int offset)
 {
     return qFromLittleEndian<T>(in + offset);
 }
@@ -141,9 +139,10 @@ bool writeTestFile(const Model& m)
     // test"; the new file inherits the old one's permissions, so it is made
     // writable first and given its old permissions back if the save fails.
     const QFileInfo info(path);
-    const QFileDevice::Permissions oldPermissions = info.isFile() ? QFile::permissions(path) : QFileDevice::Permissions{};
+    const QFileDevice::Permissions oldPermissions
+        = info.isFile() ? QFile::permissions(path) : QFileDevice::Permissions {};
     const bool madeWritable = info.isFile() && !(oldPermissions & QFileDevice::WriteOwner)
-                              && QFile::setPermissions(path, oldPermissions | QFileDevice::WriteOwner);
+        && QFile::setPermissions(path, oldPermissions | QFileDevice::WriteOwner);
 
     // The new content goes to a temporary file beside the old one and is
     // renamed over it only when complete: a failure at any step leaves the

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <functional>
 
+#include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
-#include <sched.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -25,7 +25,7 @@ namespace {
 // One record packed by hand from the table of the format, so the writer is
 // checked against the layout and not against itself.
 QByteArray record(int left, int right, int top, int bottom, int marked, quint32 color, int testType, int shape,
-                  int letterCase, int answer, int question)
+    int letterCase, int answer, int question)
 {
     QByteArray bytes;
     const auto put = [&bytes](quint32 value, int size) {
@@ -144,8 +144,8 @@ void TestTestFile::savedBytesFollowTheFormat()
     m.settings.letterCase = 0;
     m.answerCells.recreate(columns);
     // Negative, high-bit and odd values show byte order and sign handling.
-    m.answerCells.at(1, 1) = AnswerCell{-3, 12, 300, 315, 1, 0x00C0FFEE};
-    m.answerCells.at(2, 100) = AnswerCell{700, 715, 1090, 1105, 7, 0xFFFFFF};
+    m.answerCells.at(1, 1) = AnswerCell { -3, 12, 300, 315, 1, 0x00C0FFEE };
+    m.answerCells.at(2, 100) = AnswerCell { 700, 715, 1090, 1105, 7, 0xFFFFFF };
 
     const QString path = t.folder.filePath(QStringLiteral("sheet.ztest"));
     t.ui.files.push_back(path);
@@ -174,8 +174,8 @@ void TestTestFile::readBringsTheTestBack()
     writer.m.settings.cellShape = 1;
     writer.m.settings.letterCase = 0;
     writer.m.answerCells.recreate(2);
-    writer.m.answerCells.at(1, 4) = AnswerCell{1, 16, 2, 17, 1, 0x0000FF};
-    writer.m.answerCells.at(2, 99) = AnswerCell{5, 20, 6, 21, 1, 0x00FF00};
+    writer.m.answerCells.at(1, 4) = AnswerCell { 1, 16, 2, 17, 1, 0x0000FF };
+    writer.m.answerCells.at(2, 99) = AnswerCell { 5, 20, 6, 21, 1, 0x00FF00 };
     const QString path = writer.folder.filePath(QStringLiteral("logic test.ztest"));
     writer.m.testFileName = path;
     QVERIFY(writeTestFile(writer.m));
@@ -193,7 +193,7 @@ void TestTestFile::readBringsTheTestBack()
     QCOMPARE(m.settings.letterCase, 0);
     // Whatever the file's test type, the table comes back five columns wide.
     QCOMPARE(m.answerCells.columns(), 5);
-    QCOMPARE(markedCells(m.answerCells), (QStringList{QStringLiteral("4A"), QStringLiteral("99B")}));
+    QCOMPARE(markedCells(m.answerCells), (QStringList { QStringLiteral("4A"), QStringLiteral("99B") }));
     QCOMPARE(m.answerCells.at(2, 99).markColor, ColorRef(0x00FF00));
     QCOMPARE(m.testFileName, path);
     QCOMPARE(m.mainWindow->windowTitle(), QStringLiteral("logic test.ztest"));
@@ -224,7 +224,7 @@ void TestTestFile::readerRefusals()
     else
         writeBytes(path, bytes);
     m.answerCells.recreate(2);
-    m.answerCells.at(1, 1) = AnswerCell{1, 16, 1, 16, 1, 0xABCDEF};
+    m.answerCells.at(1, 1) = AnswerCell { 1, 16, 1, 16, 1, 0xABCDEF };
     m.settings.testType = 2;
     const AnswerTable before = m.answerCells;
     const Settings settingsBefore = m.settings;
@@ -233,8 +233,9 @@ void TestTestFile::readerRefusals()
     t.ui.files.push_back(path);
     readTestCommand(m);
 
-    QCOMPARE(texts(t.ui), (QStringList{QStringLiteral("Fichero no compatible ...\r\nSintiendolo mucho NO puedo leer ..."),
-                                       QStringLiteral("El fichero seleccionado NO es compatible ...")}));
+    QCOMPARE(texts(t.ui),
+        (QStringList { QStringLiteral("Fichero no compatible ...\r\nSintiendolo mucho NO puedo leer ..."),
+            QStringLiteral("El fichero seleccionado NO es compatible ...") }));
     QVERIFY(sameTable(m.answerCells, before));
     QVERIFY(std::memcmp(&m.settings, &settingsBefore, sizeof(Settings)) == 0);
     QCOMPARE(m.mainWindow->windowTitle(), QStringLiteral("Zelvora"));
@@ -254,7 +255,7 @@ void TestTestFile::oneRecordIsAWholeTest()
     QCOMPARE(m.settings.cellShape, 1);
     QCOMPARE(m.settings.letterCase, 0);
     // Every other cell is empty, the old mark included.
-    QCOMPARE(markedCells(m.answerCells), QStringList{QStringLiteral("7C")});
+    QCOMPARE(markedCells(m.answerCells), QStringList { QStringLiteral("7C") });
     QCOMPARE(m.answerCells.at(3, 7).markColor, ColorRef(0x00112233));
     QCOMPARE(m.mainWindow->windowTitle(), QStringLiteral("one.ztest"));
 }
@@ -269,7 +270,8 @@ void TestTestFile::recordsNameTheirOwnCells()
     bytes += record(0, 15, 0, 15, 1, 0x0000BB, 0, 1, 0, 1, 1);
     bytes += record(0, 15, 0, 15, 1, 0x0000CC, 2, 1, 0, 1, 1); // later one wins
     // Places outside the table are skipped.
-    for (const auto& [k, q] : {std::pair{0, 1}, {6, 1}, {1, 0}, {1, 101}, {-1, 50}, {5, -100}, {32767, 32767}})
+    for (const auto& [k, q] :
+        { std::pair { 0, 1 }, { 6, 1 }, { 1, 0 }, { 1, 101 }, { -1, 50 }, { 5, -100 }, { 32767, 32767 } })
         bytes += record(0, 15, 0, 15, 1, 0x0000DD, 0, 1, 0, k, q);
     bytes += record(0, 15, 0, 15, 1, 0x0000EE, 0, 1, 0, 5, 100);
     writeBytes(path, bytes);
@@ -278,7 +280,8 @@ void TestTestFile::recordsNameTheirOwnCells()
     QCOMPARE(m.settings.testType, 1);
     QCOMPARE(m.settings.cellShape, 0);
     QCOMPARE(m.settings.letterCase, 1);
-    QCOMPARE(markedCells(m.answerCells), (QStringList{QStringLiteral("1A"), QStringLiteral("5B"), QStringLiteral("100E")}));
+    QCOMPARE(markedCells(m.answerCells),
+        (QStringList { QStringLiteral("1A"), QStringLiteral("5B"), QStringLiteral("100E") }));
     QCOMPARE(m.answerCells.at(1, 1).markColor, ColorRef(0x0000CC));
 }
 
@@ -308,14 +311,14 @@ void TestTestFile::overwriteQuestion()
     t.ui.replies.push_back(yes ? Reply::Yes : Reply::No);
     saveTestCommand(m);
 
-    QStringList expected{QStringLiteral("El fichero existe ...\r\nDesea sobreescribir ?")};
+    QStringList expected { QStringLiteral("El fichero existe ...\r\nDesea sobreescribir ?") };
     if (yes)
         expected << QStringLiteral("Test Guardado ...");
     QCOMPARE(texts(t.ui), expected);
     QCOMPARE(t.ui.messages[0].buttons, Buttons::YesNo);
     QCOMPARE(readBytes(path).size(), yes ? 16000 : 32);
     QCOMPARE(m.mainWindow->windowTitle(), yes ? QStringLiteral("old.ztest") : QStringLiteral("Zelvora"));
-    QCOMPARE(QDir(t.folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("old.ztest")});
+    QCOMPARE(QDir(t.folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList { QStringLiteral("old.ztest") });
 }
 
 void TestTestFile::failedSaveKeepsTheOldFile_data()
@@ -344,7 +347,7 @@ void TestTestFile::failedSaveKeepsTheOldFile()
         writeBytes(path, old);
         // The new file may only grow to 100 bytes; the limit's signal would
         // end the test, so it is ignored and the write fails with EFBIG.
-        rlimit saved{};
+        rlimit saved {};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
         rlimit small = saved;
         small.rlim_cur = 100;
@@ -359,10 +362,12 @@ void TestTestFile::failedSaveKeepsTheOldFile()
         // process; without the rights for it there is no read-only file
         // system to make.
         if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-            QSKIP(qPrintable(QStringLiteral("no private mount namespace here: ") + QString::fromLocal8Bit(std::strerror(errno))));
+            QSKIP(qPrintable(
+                QStringLiteral("no private mount namespace here: ") + QString::fromLocal8Bit(std::strerror(errno))));
         const QByteArray target = QFile::encodeName(dir);
         if (mount("tmpfs", target.constData(), "tmpfs", 0, "size=1m") != 0)
-            QSKIP(qPrintable(QStringLiteral("cannot mount a file system: ") + QString::fromLocal8Bit(std::strerror(errno))));
+            QSKIP(qPrintable(
+                QStringLiteral("cannot mount a file system: ") + QString::fromLocal8Bit(std::strerror(errno))));
         undo = [target] { umount2(target.constData(), MNT_DETACH); };
         writeBytes(path, old);
         if (mount(nullptr, target.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
@@ -372,7 +377,9 @@ void TestTestFile::failedSaveKeepsTheOldFile()
     } else {
         writeBytes(path, old);
         QVERIFY(QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-        undo = [dir] { QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner); };
+        undo = [dir] {
+            QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        };
         QFile probe(dir + QStringLiteral("/probe"));
         if (probe.open(QIODevice::WriteOnly)) {
             probe.remove();
@@ -389,14 +396,15 @@ void TestTestFile::failedSaveKeepsTheOldFile()
     const QStringList left = QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     undo();
 
-    QCOMPARE(texts(t.ui), (QStringList{QStringLiteral("El fichero existe ...\r\nDesea sobreescribir ?"),
-                                       QStringLiteral("Sintiendolo mucho NO puedo grabar el test ...\r\n"
-                                                      "Prueba con otra carpeta u otro nombre ...")}));
+    QCOMPARE(texts(t.ui),
+        (QStringList { QStringLiteral("El fichero existe ...\r\nDesea sobreescribir ?"),
+            QStringLiteral("Sintiendolo mucho NO puedo grabar el test ...\r\n"
+                           "Prueba con otra carpeta u otro nombre ...") }));
     QCOMPARE(m.mainWindow->windowTitle(), QStringLiteral("Zelvora"));
     if (how != QLatin1String("folder"))
         QCOMPARE(after, old);
     // No half-written temporary file is left beside it.
-    QCOMPARE(left, QStringList{QStringLiteral("old.ztest")});
+    QCOMPARE(left, QStringList { QStringLiteral("old.ztest") });
 }
 
 void TestTestFile::correctionRule_data()
@@ -428,8 +436,8 @@ void TestTestFile::correctionRule()
     Model& m = t.m;
     m.keyCells.recreate(5);
     AnswerCell& cell = m.answerCells.at(3, 42);
-    cell = AnswerCell{100, 115, 200, 215, sheetMarked, 0xAAAAAA};
-    m.keyCells.at(3, 42) = AnswerCell{1, 2, 3, 4, keyMarked, 0x777777};
+    cell = AnswerCell { 100, 115, 200, 215, sheetMarked, 0xAAAAAA };
+    m.keyCells.at(3, 42) = AnswerCell { 1, 2, 3, 4, keyMarked, 0x777777 };
 
     correctTest(m);
     QCOMPARE(cell.marked, marked);
@@ -447,14 +455,15 @@ void TestTestFile::correctingTwiceAndAgainstItsOwnFile()
     m.settings.fillColor = std::int32_t(fill);
     const QString key = t.folder.filePath(QStringLiteral("key.ztest"));
     writeBytes(key, mark(1, 1) + mark(3, 2));
-    m.answerCells.at(1, 1) = AnswerCell{0, 15, 0, 15, 1, fill};
-    m.answerCells.at(2, 2) = AnswerCell{0, 15, 0, 15, 1, fill};
+    m.answerCells.at(1, 1) = AnswerCell { 0, 15, 0, 15, 1, fill };
+    m.answerCells.at(2, 2) = AnswerCell { 0, 15, 0, 15, 1, fill };
     pageRecord(m).originY = -120;
 
     t.ui.files.push_back(key);
     correctTestCommand(m);
     QCOMPARE(texts(t.ui), QStringList());
-    QCOMPARE(markedCells(m.answerCells), (QStringList{QStringLiteral("1A"), QStringLiteral("2B"), QStringLiteral("2C")}));
+    QCOMPARE(
+        markedCells(m.answerCells), (QStringList { QStringLiteral("1A"), QStringLiteral("2B"), QStringLiteral("2C") }));
     QCOMPARE(m.answerCells.at(1, 1).markColor, ColorRef(m.settings.hitColor));
     QCOMPARE(m.answerCells.at(2, 2).markColor, fill);
     QCOMPARE(m.answerCells.at(3, 2).markColor, ColorRef(m.settings.missColor));
@@ -478,7 +487,7 @@ void TestTestFile::correctingTwiceAndAgainstItsOwnFile()
     t.ui.files.push_back(own);
     correctTestCommand(m);
     QCOMPARE(texts(t.ui), QStringList());
-    QCOMPARE(markedCells(m.answerCells), (QStringList{QStringLiteral("7B"), QStringLiteral("90E")}));
+    QCOMPARE(markedCells(m.answerCells), (QStringList { QStringLiteral("7B"), QStringLiteral("90E") }));
     QCOMPARE(m.answerCells.at(2, 7).markColor, ColorRef(m.settings.hitColor));
     QCOMPARE(m.answerCells.at(5, 90).markColor, ColorRef(m.settings.hitColor));
 }
@@ -491,9 +500,9 @@ void TestTestFile::correctionRefusals_data()
 
     const QString reader = QStringLiteral("Fichero no compatible ...\r\nSintiendolo mucho NO puedo leer ...");
     const QString refused = QStringLiteral("El fichero seleccionado NO es compatible ...");
-    QTest::newRow("missing") << QByteArray() << false << QStringList{QStringLiteral("El fichero NO existe ...")};
-    QTest::newRow("33 bytes") << mark(1, 1) + QByteArray(1, '\0') << true << QStringList{reader, refused};
-    QTest::newRow("other test type") << mark(1, 1, 1) + mark(2, 2, 0) << true << QStringList{refused};
+    QTest::newRow("missing") << QByteArray() << false << QStringList { QStringLiteral("El fichero NO existe ...") };
+    QTest::newRow("33 bytes") << mark(1, 1) + QByteArray(1, '\0') << true << QStringList { reader, refused };
+    QTest::newRow("other test type") << mark(1, 1, 1) + mark(2, 2, 0) << true << QStringList { refused };
 }
 
 void TestTestFile::correctionRefusals()
@@ -506,7 +515,7 @@ void TestTestFile::correctionRefusals()
     const QString path = t.folder.filePath(QStringLiteral("key.ztest"));
     if (exists)
         writeBytes(path, bytes);
-    m.answerCells.at(1, 1) = AnswerCell{0, 15, 0, 15, 1, 0xAAAAAA};
+    m.answerCells.at(1, 1) = AnswerCell { 0, 15, 0, 15, 1, 0xAAAAAA };
     m.keyCells.recreate(5);
     m.keyCells.at(4, 4).marked = 1;
     const AnswerTable sheet = m.answerCells;
@@ -539,9 +548,9 @@ void TestTestFile::commandLine_data()
                                      << QStringLiteral("Zelvora") << QStringList();
     QTest::newRow("refused: the reader's message only")
         << QStringLiteral("%1") << QStringLiteral("short.ztest") << test.left(31) << QStringLiteral("Zelvora")
-        << QStringList{QStringLiteral("Fichero no compatible ...\r\nSintiendolo mucho NO puedo leer ...")};
-    QTest::newRow("only quotes and spaces") << QStringLiteral(" \"\" ") << QString() << QByteArray()
-                                            << QStringLiteral("Zelvora") << QStringList();
+        << QStringList { QStringLiteral("Fichero no compatible ...\r\nSintiendolo mucho NO puedo leer ...") };
+    QTest::newRow("only quotes and spaces")
+        << QStringLiteral(" \"\" ") << QString() << QByteArray() << QStringLiteral("Zelvora") << QStringList();
 }
 
 void TestTestFile::commandLine()
@@ -564,7 +573,7 @@ void TestTestFile::commandLine()
     QCOMPARE(texts(t.ui), expected);
     QCOMPARE(m.mainWindow->windowTitle(), title);
     const bool opened = title != QLatin1String("Zelvora");
-    QCOMPARE(markedCells(m.answerCells), opened ? QStringList{QStringLiteral("9B")} : QStringList());
+    QCOMPARE(markedCells(m.answerCells), opened ? QStringList { QStringLiteral("9B") } : QStringList());
 }
 
 void TestTestFile::pathsAreNotCut()
@@ -588,16 +597,16 @@ void TestTestFile::pathsAreNotCut()
     TestModel reader;
     reader.ui.files.push_back(path);
     readTestCommand(reader.m);
-    QCOMPARE(markedCells(reader.m.answerCells), QStringList{QStringLiteral("77E")});
+    QCOMPARE(markedCells(reader.m.answerCells), QStringList { QStringLiteral("77E") });
 }
 
 void TestTestFile::cancelledDialogChangesNothing()
 {
     TestModel t;
     Model& m = t.m;
-    m.answerCells.at(1, 1) = AnswerCell{0, 15, 0, 15, 1, 0xAAAAAA};
+    m.answerCells.at(1, 1) = AnswerCell { 0, 15, 0, 15, 1, 0xAAAAAA };
     const AnswerTable before = m.answerCells;
-    for (const auto command : {saveTestCommand, readTestCommand, correctTestCommand}) {
+    for (const auto command : { saveTestCommand, readTestCommand, correctTestCommand }) {
         m.testFileName = QStringLiteral("/earlier/choice.ztest");
         t.ui.files.push_back(QStringLiteral("   "));
         command(m);
