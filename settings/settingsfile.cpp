@@ -56,12 +56,13 @@ void saveSettings(const Model& m, const QString& path)
     writeProfileFile(path, *text);
 }
 
-} // namespace
-
+// Never cut to a fixed length: a cut path would name another file.
 QString settingsFilePath(const Model& m)
 {
     return m.programFolder + QStringLiteral("/Configuracion.ini");
 }
+
+} // namespace
 
 void settingsFile(Model& m, const QString& mode)
 {

@@ -10,6 +10,3 @@
 // Shows nothing and reports nothing: a file that cannot be written leaves
 // the old one (or none) in place, and the program carries on.
 void settingsFile(Model& m, const QString& mode);
-
-// Where settingsFile keeps the settings of `m`.
-QString settingsFilePath(const Model& m);
