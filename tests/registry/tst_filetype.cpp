@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "registry/filetype.h"
+#include "registry/xdg.h"
 #include "tests/support/testmodel.h"
 
 namespace {
@@ -91,6 +92,8 @@ private slots:
     void mimeappsKeepsOtherLines();
     void startupOffer_data();
     void startupOffer();
+    void baseDirectories_data();
+    void baseDirectories();
 
 private:
     QString path(const QString& relative) const { return root_->filePath(relative); }
@@ -396,6 +399,52 @@ void TestFileType::startupOffer()
     QCOMPARE(t.ui.messages.size(), std::size_t(registered || otherOwner ? 0 : 1));
     if (registered)
         QCOMPARE(readOpenCommand(QStringLiteral(".ztest")), t.m.programPath + QStringLiteral(" %f"));
+}
+
+void TestFileType::baseDirectories_data()
+{
+    QTest::addColumn<QByteArray>("variable");
+    QTest::addColumn<bool>("set");
+    QTest::addColumn<QString>("value");
+    // With %1 for the home folder.
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("data home unset") << QByteArray("XDG_DATA_HOME") << false << "" << "%1/.local/share";
+    QTest::newRow("data home empty") << QByteArray("XDG_DATA_HOME") << true << "" << "%1/.local/share";
+    QTest::newRow("data home relative") << QByteArray("XDG_DATA_HOME") << true << "datos" << "%1/.local/share";
+    QTest::newRow("config home unset") << QByteArray("XDG_CONFIG_HOME") << false << "" << "%1/.config";
+    QTest::newRow("data dirs empty") << QByteArray("XDG_DATA_DIRS") << true << "" << "/usr/local/share:/usr/share";
+    QTest::newRow("data dirs, relative and empty parts dropped")
+        << QByteArray("XDG_DATA_DIRS") << true << "rel:/abs/uno::/abs/dos/" << "/abs/uno:/abs/dos";
+    QTest::newRow("data dirs all relative") << QByteArray("XDG_DATA_DIRS") << true << "a:b" << "/usr/local/share:/usr/share";
+    QTest::newRow("config dirs unset") << QByteArray("XDG_CONFIG_DIRS") << false << "" << "/etc/xdg";
+}
+
+void TestFileType::baseDirectories()
+{
+    QFETCH(QByteArray, variable);
+    QFETCH(bool, set);
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", root_->path().toLocal8Bit());
+    if (set)
+        qputenv(variable.constData(), value.toLocal8Bit());
+    else
+        qunsetenv(variable.constData());
+
+    QString actual;
+    if (variable == "XDG_DATA_HOME")
+        actual = xdgDataHome();
+    else if (variable == "XDG_CONFIG_HOME")
+        actual = xdgConfigHome();
+    else if (variable == "XDG_DATA_DIRS")
+        actual = xdgDataDirs().join(QLatin1Char(':'));
+    else
+        actual = xdgConfigDirs().join(QLatin1Char(':'));
+    qputenv("HOME", home);
+    QCOMPARE(actual, expected.replace(QLatin1String("%1"), root_->path()));
 }
 
 QTEST_MAIN(TestFileType)
