@@ -81,9 +81,9 @@ DeviceSettings deviceSettingsFor(const PrintSettings& settings, const PrinterCap
     if (settings.printCopies >= 1 && settings.printCopies <= capabilities.maxCopies)
         device.copies = settings.printCopies;
 
-    const QString mode = settings.printColorMode == 1   ? QStringLiteral(CUPS_PRINT_COLOR_MODE_MONOCHROME)
-                         : settings.printColorMode == 2 ? QStringLiteral(CUPS_PRINT_COLOR_MODE_COLOR)
-                                                        : QString();
+    const QString mode = settings.printColorMode == 1 ? QStringLiteral(CUPS_PRINT_COLOR_MODE_MONOCHROME)
+        : settings.printColorMode == 2                ? QStringLiteral(CUPS_PRINT_COLOR_MODE_COLOR)
+                                                      : QString();
     if (!mode.isEmpty() && capabilities.colorModes.contains(mode))
         device.jobOptions << QStringLiteral(CUPS_PRINT_COLOR_MODE) << mode;
 

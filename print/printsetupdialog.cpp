@@ -99,18 +99,18 @@ PrintSetupDialog::PrintSetupDialog(const PrintSetupRequest& request)
     // Created in tab order.
     place(addLabel(this, QStringLiteral("Número de copias"), "label1001"), 5, 5, 115, 15);
     copies_ = addList(this,
-                      {QStringLiteral("01 copia"), QStringLiteral("02 copias"), QStringLiteral("03 copias"),
-                       QStringLiteral("04 copias"), QStringLiteral("05 copias"), QStringLiteral("10 copias")},
-                      request.printCopies == 10 ? 6 : request.printCopies, "copies");
+        { QStringLiteral("01 copia"), QStringLiteral("02 copias"), QStringLiteral("03 copias"),
+            QStringLiteral("04 copias"), QStringLiteral("05 copias"), QStringLiteral("10 copias") },
+        request.printCopies == 10 ? 6 : request.printCopies, "copies");
     placeList(copies_, 5, 20, 115);
     place(addLabel(this, QStringLiteral("Modo color"), "label1004"), 120, 5, 115, 15);
-    colorMode_ = addList(this, {QStringLiteral("1 - Monocromo"), QStringLiteral("2 - Color")}, request.printColorMode,
-                         "colorMode");
+    colorMode_ = addList(
+        this, { QStringLiteral("1 - Monocromo"), QStringLiteral("2 - Color") }, request.printColorMode, "colorMode");
     placeList(colorMode_, 120, 20, 115);
     quality_ = addList(this,
-                       {QStringLiteral("1 - Borrador"), QStringLiteral("2 - Baja Resolución"),
-                        QStringLiteral("3 - Media Resolución"), QStringLiteral("4 - Alta Resolución")},
-                       request.printQuality, "quality");
+        { QStringLiteral("1 - Borrador"), QStringLiteral("2 - Baja Resolución"), QStringLiteral("3 - Media Resolución"),
+            QStringLiteral("4 - Alta Resolución") },
+        request.printQuality, "quality");
     placeList(quality_, 235, 20, 115);
     place(addLabel(this, QStringLiteral("Resolución de impresión"), "label1008"), 235, 5, 120, 15);
 
@@ -158,7 +158,7 @@ void PrintSetupDialog::changeEvent(QEvent* event)
 
 void PrintSetupDialog::seguir()
 {
-    choice_ = {selectedEntry(copies_), selectedEntry(colorMode_), selectedEntry(quality_)};
+    choice_ = { selectedEntry(copies_), selectedEntry(colorMode_), selectedEntry(quality_) };
     accept();
 }
 

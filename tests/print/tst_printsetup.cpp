@@ -20,11 +20,11 @@
 
 namespace {
 
-const QStringList kCopies = {QStringLiteral("01 copia"),  QStringLiteral("02 copias"), QStringLiteral("03 copias"),
-                             QStringLiteral("04 copias"), QStringLiteral("05 copias"), QStringLiteral("10 copias")};
-const QStringList kColorModes = {QStringLiteral("1 - Monocromo"), QStringLiteral("2 - Color")};
-const QStringList kQualities = {QStringLiteral("1 - Borrador"), QStringLiteral("2 - Baja Resolución"),
-                                QStringLiteral("3 - Media Resolución"), QStringLiteral("4 - Alta Resolución")};
+const QStringList kCopies = { QStringLiteral("01 copia"), QStringLiteral("02 copias"), QStringLiteral("03 copias"),
+    QStringLiteral("04 copias"), QStringLiteral("05 copias"), QStringLiteral("10 copias") };
+const QStringList kColorModes = { QStringLiteral("1 - Monocromo"), QStringLiteral("2 - Color") };
+const QStringList kQualities = { QStringLiteral("1 - Borrador"), QStringLiteral("2 - Baja Resolución"),
+    QStringLiteral("3 - Media Resolución"), QStringLiteral("4 - Alta Resolución") };
 
 QComboBox* list(QDialog& dialog, const char* name)
 {
@@ -59,7 +59,10 @@ void clickSeguir(QDialog& dialog)
 // while the confirmation is open. Every question is answered No.
 class ReentrantInteraction final : public Interaction {
 public:
-    explicit ReentrantInteraction(Model& m) : m_(m) {}
+    explicit ReentrantInteraction(Model& m)
+        : m_(m)
+    {
+    }
 
     int printSetups = 0;
     int busyInDialog = -1;
@@ -109,14 +112,14 @@ private slots:
 
 void TestPrintSetup::firstOpeningShowsNothing()
 {
-    PrintSetupDialog dialog{PrintSetupRequest{}};
+    PrintSetupDialog dialog { PrintSetupRequest {} };
     dialog.show();
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Configura la impresión"));
     QVERIFY(!dialog.parentWidget());
     QCOMPARE(entries(list(dialog, "copies")), kCopies);
     QCOMPARE(entries(list(dialog, "colorMode")), kColorModes);
     QCOMPARE(entries(list(dialog, "quality")), kQualities);
-    for (const char* name : {"copies", "colorMode", "quality"}) {
+    for (const char* name : { "copies", "colorMode", "quality" }) {
         QCOMPARE(list(dialog, name)->currentIndex(), -1);
         QCOMPARE(list(dialog, name)->currentText(), QString());
     }
@@ -156,10 +159,12 @@ void TestPrintSetup::remembersSelection()
     // Through the model: "Seguir" stores the values, the next opening is
     // asked to show them and the dialog selects the matching entries.
     TestModel t;
-    t.ui.printAnswers.push_back({true, {copies == 10 ? kCopies[5] : copies ? kCopies[copies - 1] : QString(),
-                                        colorMode ? kColorModes[colorMode - 1] : QString(),
-                                        quality ? kQualities[quality - 1] : QString()}});
-    t.ui.printAnswers.push_back({false, {}});
+    t.ui.printAnswers.push_back({ true,
+        { copies == 10   ? kCopies[5]
+                : copies ? kCopies[copies - 1]
+                         : QString(),
+            colorMode ? kColorModes[colorMode - 1] : QString(), quality ? kQualities[quality - 1] : QString() } });
+    t.ui.printAnswers.push_back({ false, {} });
     printSetupDialog(t.m);
     QCOMPARE(t.m.print.printCopies, copies);
     QCOMPARE(t.m.print.printColorMode, colorMode);
@@ -267,8 +272,8 @@ void TestPrintSetup::valuesTakenOnSeguir()
     QFETCH(QString, quality);
 
     TestModel t;
-    t.m.print = {5, 2, 3};
-    t.ui.printAnswers.push_back({true, {copies, colorMode, quality}});
+    t.m.print = { 5, 2, 3 };
+    t.ui.printAnswers.push_back({ true, { copies, colorMode, quality } });
     printSetupDialog(t.m);
     QCOMPARE(t.ui.printRequests.size(), std::size_t(1));
     QCOMPARE(t.ui.printRequests[0].printCopies, 5);
@@ -285,8 +290,8 @@ void TestPrintSetup::valuesTakenOnSeguir()
 void TestPrintSetup::closingKeepsOldValues()
 {
     TestModel t;
-    t.m.print = {3, 2, 4};
-    t.ui.printAnswers.push_back({false, {kCopies[5], kColorModes[0], kQualities[0]}});
+    t.m.print = { 3, 2, 4 };
+    t.ui.printAnswers.push_back({ false, { kCopies[5], kColorModes[0], kQualities[0] } });
     // The print run still follows and asks; No ends it.
     t.ui.replies.push_back(Reply::No);
     printCommand(t.m);

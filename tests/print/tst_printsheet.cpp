@@ -52,11 +52,10 @@ struct Job {
 QList<Job> jobs()
 {
     ipp_t* request = ippNewRequest(IPP_OP_GET_JOBS);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
-                 "ipp://localhost/printers/zelvora");
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/printers/zelvora");
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
-    static const char* const wanted[] = {"job-id", "job-state", "job-name", "copies", "print-color-mode",
-                                         "print-quality"};
+    static const char* const wanted[]
+        = { "job-id", "job-state", "job-name", "copies", "print-color-mode", "print-quality" };
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 6, nullptr, wanted);
     ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
     QList<Job> found;
@@ -66,7 +65,7 @@ QList<Job> jobs()
     const auto flush = [&] {
         if (job.id != 0)
             found.append(job);
-        job = Job{};
+        job = Job {};
     };
     for (ipp_attribute_t* a = ippFirstAttribute(response); a; a = ippNextAttribute(response)) {
         const char* name = ippGetName(a);
@@ -142,7 +141,7 @@ int darkestIn(const QImage& image, const QRect& area)
 int pdfPages(const QString& pdf)
 {
     QProcess info;
-    info.start(QStringLiteral("pdfinfo"), {pdf});
+    info.start(QStringLiteral("pdfinfo"), { pdf });
     if (!info.waitForFinished(20000))
         return -1;
     for (const QByteArray& line : info.readAllStandardOutput().split('\n')) {
@@ -157,8 +156,8 @@ QImage renderPage(const QString& pdf, const QString& folder)
     const QString prefix = folder + QStringLiteral("/page");
     QProcess render;
     render.start(QStringLiteral("pdftoppm"),
-                 {QStringLiteral("-r"), QString::number(kRenderDpi), QStringLiteral("-png"),
-                  QStringLiteral("-singlefile"), pdf, prefix});
+        { QStringLiteral("-r"), QString::number(kRenderDpi), QStringLiteral("-png"), QStringLiteral("-singlefile"), pdf,
+            prefix });
     if (!render.waitForFinished(60000))
         return {};
     return QImage(prefix + QStringLiteral(".png")).convertToFormat(QImage::Format_RGB32);
@@ -175,9 +174,9 @@ void markCorners(Model& m)
 
 bool framedAtTop(const Model& m)
 {
-    return pageRecord(m).originY == 0 && m.sheetBitmap.pixel(0, 0) == 0xFF000000 &&
-           m.sheetBitmap.pixel(kSheetWidth - 1, kSheetHeight - 1) == 0xFF000000 &&
-           m.viewControl->shownImage().pixel(0, 0) == 0xFF000000;
+    return pageRecord(m).originY == 0 && m.sheetBitmap.pixel(0, 0) == 0xFF000000
+        && m.sheetBitmap.pixel(kSheetWidth - 1, kSheetHeight - 1) == 0xFF000000
+        && m.viewControl->shownImage().pixel(0, 0) == 0xFF000000;
 }
 
 } // namespace
@@ -219,8 +218,8 @@ void TestPrintSheet::settingsReachTheJob_data()
     QTest::newRow("one copy, mono, draft") << main << 1 << 1 << 1 << 0 << QStringLiteral("monochrome") << 3;
     QTest::newRow("low is draft") << main << 10 << 0 << 2 << 10 << QString() << 3;
     QTest::newRow("medium is normal") << main << 2 << 2 << 3 << 2 << QStringLiteral("color") << 4;
-    QTest::newRow("above the copy limit") << QStringLiteral("single") << 10 << 2 << 4 << 0 << QStringLiteral("color")
-                                          << 5;
+    QTest::newRow("above the copy limit")
+        << QStringLiteral("single") << 10 << 2 << 4 << 0 << QStringLiteral("color") << 5;
 }
 
 void TestPrintSheet::settingsReachTheJob()
@@ -232,7 +231,7 @@ void TestPrintSheet::settingsReachTheJob()
 
     useScheduler(scheduler);
     TestModel t;
-    t.m.print = {copies, colorMode, quality};
+    t.m.print = { copies, colorMode, quality };
     t.ui.replies.push_back(Reply::Yes);
     const int previous = lastJobId();
     printSheet(t.m);
@@ -284,8 +283,8 @@ void TestPrintSheet::pageIsTheStretchedSheet()
     QVERIFY(std::abs(pageMarks.bottom() + 1 - (oy + (sheetMarks.bottom() + 1) * sy)) <= tolerance);
 
     // No frame: the edges of the printable area stay light.
-    const QRect area(qRound(ox), qRound(oy), qRound(kPrintableArea.width() * dots),
-                     qRound(kPrintableArea.height() * dots));
+    const QRect area(
+        qRound(ox), qRound(oy), qRound(kPrintableArea.width() * dots), qRound(kPrintableArea.height() * dots));
     QCOMPARE_GT(darkestIn(page, QRect(area.left(), area.top(), area.width(), 3)), 200);
     QCOMPARE_GT(darkestIn(page, QRect(area.left(), area.bottom() - 2, area.width(), 3)), 200);
     QCOMPARE_GT(darkestIn(page, QRect(area.left(), area.top(), 3, area.height())), 200);
