@@ -73,11 +73,14 @@ void ViewControl::copyImage(const QImage& image)
         QPainter p(&shown_);
         p.setCompositionMode(QPainter::CompositionMode_Source);
         p.drawImage(QPoint(0, 0), image, QRect(0, 0, width, height));
-        return;
+    } else {
+        const std::size_t bytes = std::size_t(width) * sizeof(QRgb);
+        for (int y = 0; y < height; ++y)
+            std::memcpy(shown_.scanLine(y), image.constScanLine(y), bytes);
     }
-    const std::size_t bytes = std::size_t(width) * sizeof(QRgb);
-    for (int y = 0; y < height; ++y)
-        std::memcpy(shown_.scanLine(y), image.constScanLine(y), bytes);
+    // A copy must reach the screen even when no immediate repaint follows,
+    // as after the marks of a rebuild: the next paint shows it.
+    update();
 }
 
 void ViewControl::paintEvent(QPaintEvent* event)
