@@ -34,7 +34,8 @@ int programEntry(int argc, char** argv, Edition edition, const char* version)
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QFileInfo(QApplication::applicationFilePath()).fileName());
-    QApplication::setApplicationDisplayName(QStringLiteral("Zelvora"));
+    // No display name: Qt would append it to every window title, and the
+    // titles ("...", "Programador", a test file's name) are shown as they are.
     QApplication::setApplicationVersion(QString::fromLatin1(version));
     QApplication::setOrganizationName(QStringLiteral("Zelvora"));
     // Windows without owner (message boxes, the print set-up) come and go
