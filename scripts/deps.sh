@@ -17,6 +17,7 @@ test_packages=(
     clang libclang-rt-14-dev
     cups-daemon cups-client cups-ipp-utils cups-core-drivers poppler-utils
     shared-mime-info desktop-file-utils xdg-utils libfile-mimeinfo-perl libglib2.0-bin
+    xvfb openbox xdotool x11-apps x11-utils
 )
 
 wanted=("${build_packages[@]}")

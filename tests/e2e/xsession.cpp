@@ -1,0 +1,251 @@
+#include "xsession.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <thread>
+
+#include <QDeadlineTimer>
+#include <QtEndian>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+void endProcess(std::unique_ptr<QProcess>& process)
+{
+    if (!process)
+        return;
+    if (process->state() != QProcess::NotRunning) {
+        process->terminate();
+        if (!process->waitForFinished(3000)) {
+            process->kill();
+            process->waitForFinished(3000);
+        }
+    }
+    process.reset();
+}
+
+// Reads what Xvfb writes to the -displayfd pipe: the display number and a
+// newline, once it accepts connections.
+QString readDisplayNumber(int fd, std::chrono::milliseconds timeout)
+{
+    QByteArray text;
+    QDeadlineTimer deadline(timeout);
+    while (!deadline.hasExpired() && !text.contains('\n')) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, int(deadline.remainingTime())) <= 0)
+            break;
+        char buffer[32];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        text.append(buffer, n);
+    }
+    return QString::fromLatin1(text).trimmed();
+}
+
+} // namespace
+
+XSession::~XSession()
+{
+    stop();
+}
+
+QString XSession::start(int width, int height)
+{
+    // Xvfb picks a free display itself and reports it through -displayfd,
+    // so parallel runs never race for a lock file. The write end stays
+    // inheritable for Xvfb alone: it is closed here before anything else
+    // is started.
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return QStringLiteral("cannot make a pipe for Xvfb");
+    ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+    server_ = std::make_unique<QProcess>();
+    server_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server_->setStandardOutputFile(QProcess::nullDevice());
+    server_->start(QStringLiteral("Xvfb"),
+                   {QStringLiteral("-displayfd"), QString::number(fds[1]), QStringLiteral("-screen"), QStringLiteral("0"),
+                    QStringLiteral("%1x%2x24").arg(width).arg(height), QStringLiteral("-nolisten"),
+                    QStringLiteral("tcp"), QStringLiteral("-noreset")});
+    ::close(fds[1]);
+    const bool started = server_->waitForStarted(10000);
+    const QString number = started ? readDisplayNumber(fds[0], 20s) : QString();
+    ::close(fds[0]);
+    if (number.isEmpty()) {
+        endProcess(server_);
+        return started ? QStringLiteral("Xvfb reported no display within 20 s") : QStringLiteral("Xvfb cannot be started");
+    }
+    display_ = QLatin1Char(':') + number;
+
+    windowManager_ = std::make_unique<QProcess>();
+    windowManager_->setProcessEnvironment(environment());
+    windowManager_->setStandardOutputFile(QProcess::nullDevice());
+    windowManager_->setStandardErrorFile(QProcess::nullDevice());
+    windowManager_->start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    if (!windowManager_->waitForStarted(10000))
+        return QStringLiteral("openbox cannot be started");
+    // A window manager announces itself on the root window; before that,
+    // windows would be mapped without activation or decoration.
+    QDeadlineTimer deadline(20s);
+    while (!deadline.hasExpired()) {
+        bool ok = false;
+        const QByteArray out = run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}, &ok);
+        if (ok && out.contains("window id"))
+            return {};
+        std::this_thread::sleep_for(100ms);
+    }
+    return QStringLiteral("openbox did not take the screen within 20 s");
+}
+
+void XSession::stop()
+{
+    endProcess(windowManager_);
+    endProcess(server_);
+}
+
+QProcessEnvironment XSession::environment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("XAUTHORITY"));
+    env.remove(QStringLiteral("SESSION_MANAGER"));
+    env.insert(QStringLiteral("DISPLAY"), display_);
+    return env;
+}
+
+QByteArray XSession::run(const QString& program, const QStringList& arguments, bool* ok,
+                         std::chrono::milliseconds timeout) const
+{
+    QProcess process;
+    process.setProcessEnvironment(environment());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    const bool finished = process.waitForStarted(5000) && process.waitForFinished(int(timeout.count()));
+    if (!finished) {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+    if (ok)
+        *ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return process.readAllStandardOutput();
+}
+
+QImage XSession::screenshot() const
+{
+    bool ok = false;
+    const QByteArray dump = run(QStringLiteral("xwd"), {QStringLiteral("-root"), QStringLiteral("-silent")}, &ok, 20s);
+    return ok ? imageFromXwd(dump) : QImage();
+}
+
+QStringList XSession::waitForWindows(qint64 pid, const QString& namePattern, std::chrono::milliseconds timeout) const
+{
+    QDeadlineTimer deadline(timeout);
+    do {
+        bool ok = false;
+        const QByteArray out = run(QStringLiteral("xdotool"),
+                                   {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                                    QString::number(pid), QStringLiteral("--name"), namePattern},
+                                   &ok);
+        const QStringList windows = QString::fromLatin1(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        if (!windows.isEmpty())
+            return windows;
+        std::this_thread::sleep_for(100ms);
+    } while (!deadline.hasExpired());
+    return {};
+}
+
+QString XSession::windowName(const QString& window) const
+{
+    const QByteArray out = run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), window});
+    return QString::fromUtf8(out).trimmed();
+}
+
+bool XSession::activate(const QString& window) const
+{
+    bool ok = false;
+    run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window}, &ok, 5s);
+    return ok;
+}
+
+void XSession::keys(const QStringList& keys) const
+{
+    run(QStringLiteral("xdotool"), QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("120")} + keys);
+}
+
+void XSession::type(const QString& text) const
+{
+    run(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text}, nullptr, 30s);
+}
+
+void XSession::click(int x, int y, int button, int repeat) const
+{
+    run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(x), QString::number(y)});
+    run(QStringLiteral("xdotool"), {QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(repeat),
+                                    QStringLiteral("--delay"), QStringLiteral("60"), QString::number(button)},
+        nullptr, 30s);
+}
+
+QImage imageFromXwd(const QByteArray& dump)
+{
+    // The header is 25 big-endian 32-bit fields; the names below are xwd's.
+    constexpr int kHeaderFields = 25;
+    if (dump.size() < kHeaderFields * 4)
+        return {};
+    const auto field = [&dump](int i) {
+        return qFromBigEndian<std::uint32_t>(reinterpret_cast<const uchar*>(dump.constData()) + 4 * i);
+    };
+    const std::uint32_t headerSize = field(0);
+    const std::uint32_t format = field(2);
+    const std::uint32_t width = field(4);
+    const std::uint32_t height = field(5);
+    const std::uint32_t byteOrder = field(7);
+    const std::uint32_t bitsPerPixel = field(11);
+    const std::uint32_t bytesPerLine = field(12);
+    const std::uint32_t redMask = field(14);
+    const std::uint32_t greenMask = field(15);
+    const std::uint32_t blueMask = field(16);
+    const std::uint32_t colours = field(19);
+    constexpr std::uint32_t kZPixmap = 2;
+    if (format != kZPixmap || (bitsPerPixel != 32 && bitsPerPixel != 24) || width == 0 || height == 0)
+        return {};
+    const qint64 start = qint64(headerSize) + qint64(colours) * 12;
+    if (start + qint64(bytesPerLine) * height > dump.size())
+        return {};
+
+    const auto shiftOf = [](std::uint32_t mask) {
+        int shift = 0;
+        while (mask && !(mask & 1u)) {
+            mask >>= 1;
+            ++shift;
+        }
+        return shift;
+    };
+    const int redShift = shiftOf(redMask);
+    const int greenShift = shiftOf(greenMask);
+    const int blueShift = shiftOf(blueMask);
+    const int bytes = int(bitsPerPixel / 8);
+
+    QImage image(int(width), int(height), QImage::Format_RGB32);
+    const auto* data = reinterpret_cast<const uchar*>(dump.constData()) + start;
+    for (std::uint32_t y = 0; y < height; ++y) {
+        const uchar* line = data + qint64(y) * bytesPerLine;
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(int(y)));
+        for (std::uint32_t x = 0; x < width; ++x) {
+            const uchar* p = line + x * std::uint32_t(bytes);
+            std::uint32_t v = 0;
+            for (int b = 0; b < bytes; ++b) {
+                // Byte order 0 is least significant byte first.
+                const int at = byteOrder == 0 ? b : bytes - 1 - b;
+                v |= std::uint32_t(p[at]) << (8 * b);
+            }
+            out[x] = qRgb(int((v & redMask) >> redShift), int((v & greenMask) >> greenShift),
+                          int((v & blueMask) >> blueShift));
+        }
+    }
+    return image;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+// A private X server with a window manager, for driving the built programs
+// the way a person does. Every wait is bounded so that nothing hangs CI.
+class XSession {
+public:
+    XSession() = default;
+    XSession(const XSession&) = delete;
+    XSession& operator=(const XSession&) = delete;
+    ~XSession();
+
+    // Starts Xvfb on a display it picks itself, then openbox. Empty on
+    // success, else what went wrong.
+    QString start(int width, int height);
+    void stop();
+
+    QString display() const { return display_; }
+
+    // Runs an X client (xdotool, xwd, ...) on this display and returns its
+    // standard output; `ok` tells whether it ended in time with status 0.
+    QByteArray run(const QString& program, const QStringList& arguments, bool* ok = nullptr,
+                   std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+
+    // The whole screen as it is now; null when it cannot be read.
+    QImage screenshot() const;
+
+    // Windows of `pid` whose name matches the regular expression, newest
+    // last. Waits up to `timeout` for at least one.
+    QStringList waitForWindows(qint64 pid, const QString& namePattern, std::chrono::milliseconds timeout) const;
+    QString windowName(const QString& window) const;
+
+    // Input as a person gives it: the window is raised and focused first.
+    bool activate(const QString& window) const;
+    void keys(const QStringList& keys) const;
+    void type(const QString& text) const;
+    void click(int x, int y, int button = 1, int repeat = 1) const;
+
+    QProcessEnvironment environment() const;
+
+private:
+    QString display_;
+    std::unique_ptr<QProcess> server_;
+    std::unique_ptr<QProcess> windowManager_;
+};
+
+// Pixels of an X window dump (xwd's ZPixmap format, 24 or 32 bits a pixel).
+QImage imageFromXwd(const QByteArray& dump);
