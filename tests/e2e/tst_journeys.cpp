@@ -47,16 +47,28 @@ constexpr int kGrabarTest = 1, kSalir = 2;
 constexpr int kCeldasRedondas = 1, kLetraMayuscula = 2, kLetraMinuscula = 3, kTestLogica = 5;
 constexpr int kEscritura = 1;
 
-int cellLeft(int q, int k) { return 152 + 145 * ((q - 1) / 25) + 22 * (k - 1); }
-int cellTop(int q) { return 75 + 40 * ((q - 1) % 25); }
+int cellLeft(int q, int k)
+{
+    return 152 + 145 * ((q - 1) / 25) + 22 * (k - 1);
+}
+int cellTop(int q)
+{
+    return 75 + 40 * ((q - 1) % 25);
+}
 
 QRgb rgbOf(std::uint32_t colorRef)
 {
     return qRgb(int(colorRef & 0xFF), int((colorRef >> 8) & 0xFF), int((colorRef >> 16) & 0xFF));
 }
 
-bool isBlack(QRgb p) { return (p & 0xFFFFFF) == 0; }
-bool isWhite(QRgb p) { return (p & 0xFFFFFF) == 0xFFFFFF; }
+bool isBlack(QRgb p)
+{
+    return (p & 0xFFFFFF) == 0;
+}
+bool isWhite(QRgb p)
+{
+    return (p & 0xFFFFFF) == 0xFFFFFF;
+}
 
 // Where the view control shows the page: the screen position of view row 0
 // and the page row shown there, both read off the black page frame.
@@ -105,7 +117,7 @@ std::optional<ViewOnScreen> findView(const QImage& img)
             for (int d = 0; d < kRun && edges; ++d)
                 edges = isBlack(px(x, y + d)) && isBlack(px(x + kPageWidth - 1, y + d));
             if (edges)
-                return ViewOnScreen{QPoint(x, y), originYOf(img, QPoint(x, y))};
+                return ViewOnScreen { QPoint(x, y), originYOf(img, QPoint(x, y)) };
         }
     }
     return std::nullopt;
@@ -138,8 +150,8 @@ struct Mark {
 
 // A test file as the program writes it: question by question, answers 1
 // to `columns`, the cells' rectangles as laid out.
-QByteArray testFile(std::int32_t testType, std::int32_t shape, std::int32_t letterCase, const QList<Mark>& marks,
-                    int columns = 5)
+QByteArray testFile(
+    std::int32_t testType, std::int32_t shape, std::int32_t letterCase, const QList<Mark>& marks, int columns = 5)
 {
     QByteArray bytes(100 * columns * kRecordSize, '\0');
     auto* p = reinterpret_cast<uchar*>(bytes.data());
@@ -185,18 +197,15 @@ QStringList iniLines(const QString& path)
     return lines;
 }
 
-QStringList settingsText(int letterCase, int shape, int testType, std::int64_t fill, std::int64_t text, std::int64_t hit,
-                         std::int64_t miss)
+QStringList settingsText(
+    int letterCase, int shape, int testType, std::int64_t fill, std::int64_t text, std::int64_t hit, std::int64_t miss)
 {
-    const auto value = [](std::int64_t v) { return v < 0 ? QString::number(v) : QLatin1Char(' ') + QString::number(v); };
-    return {QStringLiteral("[Personalizar]"),
-            QStringLiteral("Tipo Letra=") + value(letterCase),
-            QStringLiteral("Forma=") + value(shape),
-            QStringLiteral("Test=") + value(testType),
-            QStringLiteral("Color Relleno=") + value(fill),
-            QStringLiteral("Color Texto=") + value(text),
-            QStringLiteral("Color Acierto=") + value(hit),
-            QStringLiteral("Color Fallo=") + value(miss)};
+    const auto value
+        = [](std::int64_t v) { return v < 0 ? QString::number(v) : QLatin1Char(' ') + QString::number(v); };
+    return { QStringLiteral("[Personalizar]"), QStringLiteral("Tipo Letra=") + value(letterCase),
+        QStringLiteral("Forma=") + value(shape), QStringLiteral("Test=") + value(testType),
+        QStringLiteral("Color Relleno=") + value(fill), QStringLiteral("Color Texto=") + value(text),
+        QStringLiteral("Color Acierto=") + value(hit), QStringLiteral("Color Fallo=") + value(miss) };
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes)
@@ -229,13 +238,13 @@ private:
     // The program's own folder, home and files of one journey; a restart
     // within the journey reuses them.
     QString folder(const QString& name) const { return work_->filePath(name); }
-    void giveOtherProgramTheFileType();
+    bool giveOtherProgramTheFileType();
     bool launch(const QString& program, const QStringList& arguments = {});
     bool waitMainWindow(const QString& title);
     // Waits until the active window is titled as the pattern says and is
     // not `other` (a window that is still closing).
     bool waitActive(const QString& titlePattern, QString* window = nullptr, const QString& other = {},
-                    std::chrono::milliseconds timeout = 15s);
+        std::chrono::milliseconds timeout = 15s);
     bool waitScreen(const std::function<bool(const QImage&)>& ok, std::chrono::milliseconds timeout = 10s);
     bool waitExit();
     bool waitMark(int q, int k, std::uint32_t colorRef);
@@ -248,7 +257,6 @@ private:
     XSession x_;
     std::unique_ptr<QTemporaryDir> work_;
     std::unique_ptr<QProcess> program_;
-    QString programName_;
     QString mainWindow_;
     QImage shot_;
     int shots_ = 0;
@@ -263,9 +271,10 @@ private:
 
 void TestJourneys::initTestCase()
 {
-    for (const char* tool : {"Xvfb", "openbox", "xdotool", "xwd", "xprop"}) {
+    for (const char* tool : { "Xvfb", "openbox", "xdotool", "xwd", "xprop" }) {
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
-            QFAIL(qPrintable(QStringLiteral("%1 is missing: bash scripts/deps.sh test installs it").arg(QLatin1String(tool))));
+            QFAIL(qPrintable(
+                QStringLiteral("%1 is missing: bash scripts/deps.sh test installs it").arg(QLatin1String(tool))));
     }
     const QString error = x_.start(kScreenWidth, kScreenHeight);
     QVERIFY2(error.isEmpty(), qPrintable(error));
@@ -280,10 +289,10 @@ void TestJourneys::init()
 {
     work_ = std::make_unique<QTemporaryDir>();
     QVERIFY(work_->isValid());
-    for (const char* sub : {"home/config", "home/data", "home/cache", "home/runtime", "files"})
+    for (const char* sub : { "home/config", "home/data", "home/cache", "home/runtime", "files" })
         QVERIFY(QDir().mkpath(folder(QString::fromLatin1(sub))));
     QFile::setPermissions(folder(QStringLiteral("home/runtime")),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     shot_ = QImage();
 }
 
@@ -312,13 +321,13 @@ QString TestJourneys::failure(const QString& what)
 }
 
 // Another program owns the .ztest type, so no registration prompt comes.
-void TestJourneys::giveOtherProgramTheFileType()
+bool TestJourneys::giveOtherProgramTheFileType()
 {
-    QVERIFY(writeFile(folder(QStringLiteral("home/data/mime/globs2")), "50:application/x-ztest-files:*.ztest\n"));
-    QVERIFY(writeFile(folder(QStringLiteral("home/data/applications/other.desktop")),
-                      "[Desktop Entry]\nType=Application\nName=Other\nExec=/bin/true %f\n"));
-    QVERIFY(writeFile(folder(QStringLiteral("home/config/mimeapps.list")),
-                      "[Default Applications]\napplication/x-ztest-files=other.desktop;\n"));
+    return writeFile(folder(QStringLiteral("home/data/mime/globs2")), "50:application/x-ztest-files:*.ztest\n")
+        && writeFile(folder(QStringLiteral("home/data/applications/other.desktop")),
+            "[Desktop Entry]\nType=Application\nName=Other\nExec=/bin/true %f\n")
+        && writeFile(folder(QStringLiteral("home/config/mimeapps.list")),
+            "[Default Applications]\napplication/x-ztest-files=other.desktop;\n");
 }
 
 bool TestJourneys::launch(const QString& program, const QStringList& arguments)
@@ -326,7 +335,8 @@ bool TestJourneys::launch(const QString& program, const QStringList& arguments)
     // The settings file and the page image live beside the executable, so
     // each journey runs its own copy.
     const QString exe = folder(QStringLiteral("bin/") + program);
-    const QString built = program == QLatin1String("brastin") ? QStringLiteral(BRASTIN_EXE) : QStringLiteral(ZELVORA_EXE);
+    const QString built
+        = program == QLatin1String("brastin") ? QStringLiteral(BRASTIN_EXE) : QStringLiteral(ZELVORA_EXE);
     if (!QFileInfo::exists(exe) && !(QDir().mkpath(folder(QStringLiteral("bin"))) && QFile::copy(built, exe)))
         return false;
 
@@ -344,7 +354,6 @@ bool TestJourneys::launch(const QString& program, const QStringList& arguments)
     program_->setWorkingDirectory(folder(QStringLiteral("files")));
     program_->setProcessChannelMode(QProcess::ForwardedChannels);
     program_->start(exe, arguments);
-    programName_ = program;
     return program_->waitForStarted(10000);
 }
 
@@ -359,14 +368,16 @@ bool TestJourneys::waitMainWindow(const QString& title)
     return waitScreen([](const QImage& img) { return findView(img).has_value(); }, 20s);
 }
 
-bool TestJourneys::waitActive(const QString& titlePattern, QString* window, const QString& other,
-                              std::chrono::milliseconds timeout)
+bool TestJourneys::waitActive(
+    const QString& titlePattern, QString* window, const QString& other, std::chrono::milliseconds timeout)
 {
     const QRegularExpression pattern(titlePattern);
     QDeadlineTimer deadline(timeout);
     do {
         bool ok = false;
-        const QString active = QString::fromLatin1(x_.run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}, &ok)).trimmed();
+        const QString active
+            = QString::fromLatin1(x_.run(QStringLiteral("xdotool"), { QStringLiteral("getactivewindow") }, &ok))
+                  .trimmed();
         if (ok && !active.isEmpty() && active != other && pattern.match(x_.windowName(active)).hasMatch()) {
             if (window)
                 *window = active;
@@ -405,7 +416,7 @@ void TestJourneys::menu(int menuIndex, int item)
 {
     x_.activate(mainWindow_);
     // Alt pressed and released alone puts Qt's menu bar under the keyboard.
-    x_.keys({QStringLiteral("alt")});
+    x_.keys({ QStringLiteral("alt") });
     std::this_thread::sleep_for(250ms);
     QStringList keys;
     for (int i = 0; i < menuIndex; ++i)
@@ -435,11 +446,16 @@ bool TestJourneys::chooseFile(const QString& path)
         return false;
     x_.type(path);
     std::this_thread::sleep_for(300ms);
+    // A Return sent while a slow dialog is still closing would answer the
+    // message box that follows it, so each one waits for the dialog first.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        x_.keys({QStringLiteral("Return")});
-        std::this_thread::sleep_for(700ms);
-        if (x_.windowName(dialog).isEmpty() || x_.waitForWindows(program_->processId(), QStringLiteral("."), 100ms).indexOf(dialog) < 0)
-            return true;
+        x_.keys({ QStringLiteral("Return") });
+        QDeadlineTimer deadline(3s);
+        do {
+            std::this_thread::sleep_for(150ms);
+            if (!x_.waitForWindows(program_->processId(), QStringLiteral("."), 0ms).contains(dialog))
+                return true;
+        } while (!deadline.hasExpired());
     }
     return false;
 }
@@ -450,12 +466,12 @@ bool TestJourneys::chooseColor(int red, int green, int blue)
     QString dialog;
     if (!waitActive(QStringLiteral("."), &dialog, mainWindow_))
         return false;
-    const std::pair<const char*, int> fields[] = {{"alt+r", red}, {"alt+g", green}, {"alt+u", blue}};
+    const std::pair<const char*, int> fields[] = { { "alt+r", red }, { "alt+g", green }, { "alt+u", blue } };
     for (const auto& [key, value] : fields) {
-        x_.keys({QString::fromLatin1(key), QStringLiteral("ctrl+a")});
+        x_.keys({ QString::fromLatin1(key), QStringLiteral("ctrl+a") });
         x_.type(QString::number(value));
     }
-    x_.keys({QStringLiteral("Return")});
+    x_.keys({ QStringLiteral("Return") });
     return waitActive(QLatin1Char('^') + QRegularExpression::escape(x_.windowName(mainWindow_)) + QLatin1Char('$'));
 }
 
@@ -464,19 +480,21 @@ void TestJourneys::firstStartAnswersNoAndSavesDefaults()
     QVERIFY(launch(QStringLiteral("zelvora")));
     QString prompt;
     JOURNEY_VERIFY(waitActive(QStringLiteral("^\\.\\.\\.$"), &prompt, {}, 30s),
-                   "the registration prompt titled \"...\" did not come up first");
+        "the registration prompt titled \"...\" did not come up first");
     JOURNEY_VERIFY(x_.waitForWindows(program_->processId(), QStringLiteral("^Zelvora$"), 300ms).isEmpty(),
-                   "the main window is shown before the registration prompt is answered");
-    x_.keys({QStringLiteral("alt+n")});
+        "the main window is shown before the registration prompt is answered");
+    x_.keys({ QStringLiteral("alt+n") });
 
     JOURNEY_VERIFY(waitMainWindow(QStringLiteral("Zelvora")), "no framed sheet after answering No");
     const std::optional<ViewOnScreen> view = findView(shot_);
     JOURNEY_VERIFY(view->originY == 0, "the sheet does not start at its top");
-    for (const auto& [q, k] : {std::pair{1, 1}, {26, 3}, {72, 5}}) {
+    for (const auto& [q, k] : { std::pair { 1, 1 }, { 26, 3 }, { 72, 5 } }) {
         JOURNEY_VERIFY(markPixel(shot_, q, k) == qRgb(255, 255, 255), "an empty sheet shows a mark");
-        JOURNEY_VERIFY(pagePixel(shot_, cellLeft(q, k), cellTop(q) + 7) == qRgb(0, 0, 0), "a cell has no black outline");
+        JOURNEY_VERIFY(
+            pagePixel(shot_, cellLeft(q, k), cellTop(q) + 7) == qRgb(0, 0, 0), "a cell has no black outline");
     }
-    QVERIFY2(!QFileInfo::exists(folder(QStringLiteral("home/config/mimeapps.list"))), "No registered the file type anyway");
+    QVERIFY2(
+        !QFileInfo::exists(folder(QStringLiteral("home/config/mimeapps.list"))), "No registered the file type anyway");
 
     menu(kArchivos, full::kSalir);
     JOURNEY_VERIFY(waitExit(), "\"Salir\" did not end the program with status 0");
@@ -486,28 +504,28 @@ void TestJourneys::firstStartAnswersNoAndSavesDefaults()
 
 void TestJourneys::commandLineFileShowsItsMarks()
 {
-    giveOtherProgramTheFileType();
+    QVERIFY(giveOtherProgramTheFileType());
     // Round cells and distinct colours; an unmarked record's colour must
     // not be painted.
-    const QList<Mark> marks{{1, 1, 1, 0x0000FF}, {26, 2, 1, 0x00FF00}, {51, 3, 1, 0xFF0000},
-                            {72, 4, 1, 0x00FFFF}, {3, 5, 0, 0x0000FF}};
+    const QList<Mark> marks { { 1, 1, 1, 0x0000FF }, { 26, 2, 1, 0x00FF00 }, { 51, 3, 1, 0xFF0000 },
+        { 72, 4, 1, 0x00FFFF }, { 3, 5, 0, 0x0000FF } };
     const QString path = folder(QStringLiteral("files/Examen uno.ztest"));
     QVERIFY(writeFile(path, testFile(0, 1, 1, marks)));
 
-    QVERIFY(launch(QStringLiteral("zelvora"), {path}));
+    QVERIFY(launch(QStringLiteral("zelvora"), { path }));
     JOURNEY_VERIFY(waitMainWindow(QStringLiteral("Examen uno.ztest")), "the window is not titled with the file's name");
     for (const Mark& m : marks) {
         const std::uint32_t expected = m.marked == 1 ? m.color : 0xFFFFFF;
         JOURNEY_VERIFY(waitMark(m.q, m.k, expected),
-                       QStringLiteral("question %1 answer %2 is not shown in its colour").arg(m.q).arg(m.k));
+            QStringLiteral("question %1 answer %2 is not shown in its colour").arg(m.q).arg(m.k));
     }
     // The file's round shape: a square mark would cover this pixel.
     JOURNEY_VERIFY(pagePixel(shot_, cellLeft(1, 1) + 3, cellTop(1) + 3) == qRgb(255, 255, 255),
-                   "the file's round cells are drawn square");
+        "the file's round cells are drawn square");
 
     // The window manager's close request ends the program as "Salir" does.
     x_.activate(mainWindow_);
-    x_.keys({QStringLiteral("alt+F4")});
+    x_.keys({ QStringLiteral("alt+F4") });
     JOURNEY_VERIFY(waitExit(), "the close request did not end the program with status 0");
     const QString ini = folder(QStringLiteral("bin/Configuracion.ini"));
     QCOMPARE(iniLines(ini), settingsText(1, 1, 0, 0, 0, 65280, 255));
@@ -515,31 +533,40 @@ void TestJourneys::commandLineFileShowsItsMarks()
 
 void TestJourneys::marksScrollsAndSaves()
 {
-    giveOtherProgramTheFileType();
+    QVERIFY(giveOtherProgramTheFileType());
     QVERIFY(launch(QStringLiteral("zelvora")));
     JOURNEY_VERIFY(waitMainWindow(QStringLiteral("Zelvora")), "no framed sheet");
 
     // Question 5 is clicked twice: unmarked again, with a white colour.
-    const QList<std::pair<int, int>> clicks{{1, 1}, {2, 3}, {30, 5}, {5, 2}, {5, 2}};
+    const QList<std::pair<int, int>> clicks { { 1, 1 }, { 2, 3 }, { 30, 5 }, { 5, 2 }, { 5, 2 } };
     for (const auto& [q, k] : clicks)
         clickCell(q, k);
-    for (const auto& [q, k] : {std::pair{1, 1}, {2, 3}, {30, 5}})
+    for (const auto& [q, k] : { std::pair { 1, 1 }, { 2, 3 }, { 30, 5 } })
         JOURNEY_VERIFY(waitMark(q, k, 0), QStringLiteral("the click on %1/%2 shows no mark").arg(q).arg(k));
     JOURNEY_VERIFY(waitMark(5, 2, 0xFFFFFF), "a second click did not clear the mark");
 
     x_.activate(mainWindow_);
-    x_.keys({QStringLiteral("End")});
-    JOURNEY_VERIFY(waitScreen([](const QImage& img) { auto v = findView(img); return v && v->originY == -561; }),
-                   "End did not show the bottom of the page");
-    x_.keys({QStringLiteral("Home")});
-    JOURNEY_VERIFY(waitScreen([](const QImage& img) { auto v = findView(img); return v && v->originY == 0; }),
-                   "Home did not show the top of the page");
+    x_.keys({ QStringLiteral("End") });
+    JOURNEY_VERIFY(waitScreen([](const QImage& img) {
+        auto v = findView(img);
+        return v && v->originY == -561;
+    }),
+        "End did not show the bottom of the page");
+    x_.keys({ QStringLiteral("Home") });
+    JOURNEY_VERIFY(waitScreen([](const QImage& img) {
+        auto v = findView(img);
+        return v && v->originY == 0;
+    }),
+        "Home did not show the top of the page");
     // Each notch towards the user is one step of 15 until the bound is
     // passed: 38 steps reach -570, the rest do nothing.
     const std::optional<ViewOnScreen> view = findView(shot_);
     x_.click(view->topLeft.x() + 400, view->topLeft.y() + 400, 5, 45);
-    JOURNEY_VERIFY(waitScreen([](const QImage& img) { auto v = findView(img); return v && v->originY == -570; }),
-                   "the wheel did not scroll to the bottom");
+    JOURNEY_VERIFY(waitScreen([](const QImage& img) {
+        auto v = findView(img);
+        return v && v->originY == -570;
+    }),
+        "the wheel did not scroll to the bottom");
     clickCell(100, 1);
     JOURNEY_VERIFY(waitMark(100, 1, 0), "the click on question 100 shows no mark");
 
@@ -552,7 +579,8 @@ void TestJourneys::marksScrollsAndSaves()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     QCOMPARE(bytes.size(), 500 * kRecordSize);
-    const QList<Mark> expected{{1, 1, 1, 0}, {2, 3, 1, 0}, {30, 5, 1, 0}, {5, 2, 0, 0xFFFFFF}, {100, 1, 1, 0}};
+    const QList<Mark> expected { { 1, 1, 1, 0 }, { 2, 3, 1, 0 }, { 30, 5, 1, 0 }, { 5, 2, 0, 0xFFFFFF },
+        { 100, 1, 1, 0 } };
     QCOMPARE(bytes, testFile(0, 0, 1, expected));
 
     // Saving again over the file: the question is answered Yes, the
@@ -563,13 +591,13 @@ void TestJourneys::marksScrollsAndSaves()
     JOURNEY_VERIFY(chooseFile(path), "the save dialog did not take the path a second time");
     QString question;
     JOURNEY_VERIFY(waitActive(QStringLiteral("^Programador$"), &question), "no overwrite question");
-    x_.keys({QStringLiteral("alt+y")});
+    x_.keys({ QStringLiteral("alt+y") });
     JOURNEY_VERIFY(waitActive(QStringLiteral("^Programador$"), nullptr, question), "no \"Test Guardado ...\" message");
-    x_.keys({QStringLiteral("Return")});
+    x_.keys({ QStringLiteral("Return") });
     JOURNEY_VERIFY(waitActive(QStringLiteral("^respuestas\\.ztest$")), "the window did not come back after saving");
     QFile again(path);
     QVERIFY(again.open(QIODevice::ReadOnly));
-    QCOMPARE(again.readAll(), testFile(0, 0, 1, QList<Mark>(expected) << Mark{100, 2, 1, 0}));
+    QCOMPARE(again.readAll(), testFile(0, 0, 1, QList<Mark>(expected) << Mark { 100, 2, 1, 0 }));
 
     menu(kArchivos, full::kSalir);
     JOURNEY_VERIFY(waitExit(), "\"Salir\" did not end the program with status 0");
@@ -577,7 +605,7 @@ void TestJourneys::marksScrollsAndSaves()
 
 void TestJourneys::menusChangeTheSheetAndAreKept()
 {
-    giveOtherProgramTheFileType();
+    QVERIFY(giveOtherProgramTheFileType());
     QVERIFY(launch(QStringLiteral("zelvora")));
     JOURNEY_VERIFY(waitMainWindow(QStringLiteral("Zelvora")), "no framed sheet");
     // Square cells: the outline's corner pixel is drawn.
@@ -588,23 +616,30 @@ void TestJourneys::menusChangeTheSheetAndAreKept()
     };
 
     menu(kPersonalizar, kCeldasRedondas);
-    JOURNEY_VERIFY(waitScreen([](const QImage& img) { return pagePixel(img, cellLeft(1, 1), cellTop(1)) == qRgb(255, 255, 255); }),
-                   "\"Celdas redondas\" left the cells square");
+    JOURNEY_VERIFY(
+        waitScreen([](const QImage& img) { return pagePixel(img, cellLeft(1, 1), cellTop(1)) == qRgb(255, 255, 255); }),
+        "\"Celdas redondas\" left the cells square");
     menu(kPersonalizar, kLetraMayuscula);
     std::this_thread::sleep_for(500ms);
     shot_ = x_.screenshot();
     const QImage letterBefore = letterArea(shot_);
     menu(kPersonalizar, kLetraMinuscula);
-    JOURNEY_VERIFY(waitScreen([&](const QImage& img) { const QImage a = letterArea(img); return !a.isNull() && a != letterBefore; }),
-                   "\"Letra Minuscula\" did not change the letters");
+    JOURNEY_VERIFY(waitScreen([&](const QImage& img) {
+        const QImage a = letterArea(img);
+        return !a.isNull() && a != letterBefore;
+    }),
+        "\"Letra Minuscula\" did not change the letters");
     menu(kPersonalizar, kTestLogica);
     // Two answers a question: the third cell's outline is gone.
-    JOURNEY_VERIFY(waitScreen([](const QImage& img) { return pagePixel(img, cellLeft(1, 3), cellTop(1) + 7) == qRgb(255, 255, 255); }),
-                   "\"Test Logica Español\" still shows five answers");
+    JOURNEY_VERIFY(waitScreen([](const QImage& img) {
+        return pagePixel(img, cellLeft(1, 3), cellTop(1) + 7) == qRgb(255, 255, 255);
+    }),
+        "\"Test Logica Español\" still shows five answers");
     JOURNEY_VERIFY(pagePixel(shot_, cellLeft(1, 2) + 7, cellTop(1)) == qRgb(0, 0, 0), "the second answer is gone too");
     menu(kColor, kEscritura);
     JOURNEY_VERIFY(chooseColor(0, 0, 255), "the colour dialog did not take blue");
-    const auto outlineIsBlue = [](const QImage& img) { return pagePixel(img, cellLeft(1, 1) + 7, cellTop(1)) == qRgb(0, 0, 255); };
+    const auto outlineIsBlue
+        = [](const QImage& img) { return pagePixel(img, cellLeft(1, 1) + 7, cellTop(1)) == qRgb(0, 0, 255); };
     JOURNEY_VERIFY(waitScreen(outlineIsBlue), "\"Escritura\" did not recolour the outlines");
     const QImage letterSmall = letterArea(shot_);
 
@@ -616,21 +651,23 @@ void TestJourneys::menusChangeTheSheetAndAreKept()
     QVERIFY(launch(QStringLiteral("zelvora")));
     JOURNEY_VERIFY(waitMainWindow(QStringLiteral("Zelvora")), "no framed sheet after the restart");
     JOURNEY_VERIFY(waitScreen(outlineIsBlue), "the outline colour was not kept");
-    JOURNEY_VERIFY(pagePixel(shot_, cellLeft(1, 1), cellTop(1)) == qRgb(255, 255, 255), "the round cells were not kept");
-    JOURNEY_VERIFY(pagePixel(shot_, cellLeft(1, 3), cellTop(1) + 7) == qRgb(255, 255, 255), "the test type was not kept");
+    JOURNEY_VERIFY(
+        pagePixel(shot_, cellLeft(1, 1), cellTop(1)) == qRgb(255, 255, 255), "the round cells were not kept");
+    JOURNEY_VERIFY(
+        pagePixel(shot_, cellLeft(1, 3), cellTop(1) + 7) == qRgb(255, 255, 255), "the test type was not kept");
     JOURNEY_VERIFY(letterArea(shot_) == letterSmall, "the small letters were not kept");
     x_.activate(mainWindow_);
-    x_.keys({QStringLiteral("alt+F4")});
+    x_.keys({ QStringLiteral("alt+F4") });
     JOURNEY_VERIFY(waitExit(), "the close request did not end the program with status 0");
 }
 
 void TestJourneys::readsAndCorrectsThroughTheMenus()
 {
-    giveOtherProgramTheFileType();
+    QVERIFY(giveOtherProgramTheFileType());
     const QString answers = folder(QStringLiteral("files/alumno.ztest"));
     const QString key = folder(QStringLiteral("files/clave.ztest"));
-    QVERIFY(writeFile(answers, testFile(0, 0, 1, {{1, 1, 1, 0}, {2, 2, 1, 0}})));
-    QVERIFY(writeFile(key, testFile(0, 0, 1, {{1, 1, 1, 0}, {2, 3, 1, 0}})));
+    QVERIFY(writeFile(answers, testFile(0, 0, 1, { { 1, 1, 1, 0 }, { 2, 2, 1, 0 } })));
+    QVERIFY(writeFile(key, testFile(0, 0, 1, { { 1, 1, 1, 0 }, { 2, 3, 1, 0 } })));
 
     QVERIFY(launch(QStringLiteral("zelvora")));
     JOURNEY_VERIFY(waitMainWindow(QStringLiteral("Zelvora")), "no framed sheet");
@@ -652,7 +689,7 @@ void TestJourneys::readsAndCorrectsThroughTheMenus()
 
 void TestJourneys::fotocopiaKeepsTheFrameOnScreen()
 {
-    giveOtherProgramTheFileType();
+    QVERIFY(giveOtherProgramTheFileType());
     QVERIFY(launch(QStringLiteral("zelvora")));
     JOURNEY_VERIFY(waitMainWindow(QStringLiteral("Zelvora")), "no framed sheet");
     clickCell(26, 4);
@@ -672,8 +709,11 @@ void TestJourneys::fotocopiaKeepsTheFrameOnScreen()
     QCOMPARE(page.pixel(cellLeft(26, 4) + 7, cellTop(26) + 7) & 0xFFFFFF, 0u);
     QCOMPARE(page.pixel(cellLeft(26, 4), cellTop(26)) & 0xFFFFFF, 0u);
 
-    JOURNEY_VERIFY(waitScreen([](const QImage& img) { auto v = findView(img); return v && v->originY == 0; }),
-                   "the frame is gone from the screen after \"Fotocopia\"");
+    JOURNEY_VERIFY(waitScreen([](const QImage& img) {
+        auto v = findView(img);
+        return v && v->originY == 0;
+    }),
+        "the frame is gone from the screen after \"Fotocopia\"");
     JOURNEY_VERIFY(waitMark(26, 4, 0), "the mark is gone from the screen after \"Fotocopia\"");
     menu(kArchivos, full::kSalir);
     JOURNEY_VERIFY(waitExit(), "\"Salir\" did not end the program with status 0");
@@ -681,7 +721,7 @@ void TestJourneys::fotocopiaKeepsTheFrameOnScreen()
 
 void TestJourneys::examEditionSavesWhatTheFullEditionReads()
 {
-    giveOtherProgramTheFileType();
+    QVERIFY(giveOtherProgramTheFileType());
     QVERIFY(launch(QStringLiteral("brastin")));
     JOURNEY_VERIFY(waitMainWindow(QStringLiteral("Zelvora")), "no framed sheet in the exam edition");
     clickCell(7, 2);
@@ -690,12 +730,14 @@ void TestJourneys::examEditionSavesWhatTheFullEditionReads()
 
     // "Color" holds two items: Up from the first wraps to "Escritura".
     x_.activate(mainWindow_);
-    x_.keys({QStringLiteral("alt")});
+    x_.keys({ QStringLiteral("alt") });
     std::this_thread::sleep_for(250ms);
-    x_.keys({QStringLiteral("Right"), QStringLiteral("Right"), QStringLiteral("Down"), QStringLiteral("Up"), QStringLiteral("Return")});
+    x_.keys({ QStringLiteral("Right"), QStringLiteral("Right"), QStringLiteral("Down"), QStringLiteral("Up"),
+        QStringLiteral("Return") });
     JOURNEY_VERIFY(chooseColor(0, 0, 255), "the last \"Color\" item opened no colour dialog");
-    JOURNEY_VERIFY(waitScreen([](const QImage& img) { return pagePixel(img, cellLeft(1, 1) + 7, cellTop(1)) == qRgb(0, 0, 255); }),
-                   "the last \"Color\" item is not \"Escritura\"");
+    JOURNEY_VERIFY(
+        waitScreen([](const QImage& img) { return pagePixel(img, cellLeft(1, 1) + 7, cellTop(1)) == qRgb(0, 0, 255); }),
+        "the last \"Color\" item is not \"Escritura\"");
 
     const QString path = folder(QStringLiteral("files/examen.ztest"));
     menu(kArchivos, exam::kGrabarTest);
@@ -705,7 +747,7 @@ void TestJourneys::examEditionSavesWhatTheFullEditionReads()
     menu(kArchivos, exam::kSalir);
     JOURNEY_VERIFY(waitExit(), "the third \"Archivos\" item did not end the exam edition");
 
-    QVERIFY(launch(QStringLiteral("zelvora"), {path}));
+    QVERIFY(launch(QStringLiteral("zelvora"), { path }));
     JOURNEY_VERIFY(waitMainWindow(QStringLiteral("examen.ztest")), "the full edition did not open the exam's file");
     JOURNEY_VERIFY(waitMark(7, 2, 0) && waitMark(60, 4, 0), "the exam's marks are not shown by the full edition");
     menu(kArchivos, full::kSalir);

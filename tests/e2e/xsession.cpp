@@ -35,7 +35,7 @@ QString readDisplayNumber(int fd, std::chrono::milliseconds timeout)
     QByteArray text;
     QDeadlineTimer deadline(timeout);
     while (!deadline.hasExpired() && !text.contains('\n')) {
-        pollfd p{fd, POLLIN, 0};
+        pollfd p { fd, POLLIN, 0 };
         if (::poll(&p, 1, int(deadline.remainingTime())) <= 0)
             break;
         char buffer[32];
@@ -68,16 +68,17 @@ QString XSession::start(int width, int height)
     server_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     server_->setStandardOutputFile(QProcess::nullDevice());
     server_->start(QStringLiteral("Xvfb"),
-                   {QStringLiteral("-displayfd"), QString::number(fds[1]), QStringLiteral("-screen"), QStringLiteral("0"),
-                    QStringLiteral("%1x%2x24").arg(width).arg(height), QStringLiteral("-nolisten"),
-                    QStringLiteral("tcp"), QStringLiteral("-noreset")});
+        { QStringLiteral("-displayfd"), QString::number(fds[1]), QStringLiteral("-screen"), QStringLiteral("0"),
+            QStringLiteral("%1x%2x24").arg(width).arg(height), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+            QStringLiteral("-noreset") });
     ::close(fds[1]);
     const bool started = server_->waitForStarted(10000);
     const QString number = started ? readDisplayNumber(fds[0], 20s) : QString();
     ::close(fds[0]);
     if (number.isEmpty()) {
         endProcess(server_);
-        return started ? QStringLiteral("Xvfb reported no display within 20 s") : QStringLiteral("Xvfb cannot be started");
+        return started ? QStringLiteral("Xvfb reported no display within 20 s")
+                       : QStringLiteral("Xvfb cannot be started");
     }
     display_ = QLatin1Char(':') + number;
 
@@ -85,7 +86,7 @@ QString XSession::start(int width, int height)
     windowManager_->setProcessEnvironment(environment());
     windowManager_->setStandardOutputFile(QProcess::nullDevice());
     windowManager_->setStandardErrorFile(QProcess::nullDevice());
-    windowManager_->start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    windowManager_->start(QStringLiteral("openbox"), { QStringLiteral("--sm-disable") });
     if (!windowManager_->waitForStarted(10000))
         return QStringLiteral("openbox cannot be started");
     // A window manager announces itself on the root window; before that,
@@ -93,7 +94,8 @@ QString XSession::start(int width, int height)
     QDeadlineTimer deadline(20s);
     while (!deadline.hasExpired()) {
         bool ok = false;
-        const QByteArray out = run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}, &ok);
+        const QByteArray out = run(
+            QStringLiteral("xprop"), { QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK") }, &ok);
         if (ok && out.contains("window id"))
             return {};
         std::this_thread::sleep_for(100ms);
@@ -118,8 +120,8 @@ QProcessEnvironment XSession::environment() const
     return env;
 }
 
-QByteArray XSession::run(const QString& program, const QStringList& arguments, bool* ok,
-                         std::chrono::milliseconds timeout) const
+QByteArray XSession::run(
+    const QString& program, const QStringList& arguments, bool* ok, std::chrono::milliseconds timeout) const
 {
     QProcess process;
     process.setProcessEnvironment(environment());
@@ -138,7 +140,8 @@ QByteArray XSession::run(const QString& program, const QStringList& arguments, b
 QImage XSession::screenshot() const
 {
     bool ok = false;
-    const QByteArray dump = run(QStringLiteral("xwd"), {QStringLiteral("-root"), QStringLiteral("-silent")}, &ok, 20s);
+    const QByteArray dump
+        = run(QStringLiteral("xwd"), { QStringLiteral("-root"), QStringLiteral("-silent") }, &ok, 20s);
     return ok ? imageFromXwd(dump) : QImage();
 }
 
@@ -148,9 +151,9 @@ QStringList XSession::waitForWindows(qint64 pid, const QString& namePattern, std
     do {
         bool ok = false;
         const QByteArray out = run(QStringLiteral("xdotool"),
-                                   {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                                    QString::number(pid), QStringLiteral("--name"), namePattern},
-                                   &ok);
+            { QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
+                QStringLiteral("--pid"), QString::number(pid), QStringLiteral("--name"), namePattern },
+            &ok);
         const QStringList windows = QString::fromLatin1(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         if (!windows.isEmpty())
             return windows;
@@ -161,32 +164,35 @@ QStringList XSession::waitForWindows(qint64 pid, const QString& namePattern, std
 
 QString XSession::windowName(const QString& window) const
 {
-    const QByteArray out = run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), window});
+    const QByteArray out = run(QStringLiteral("xdotool"), { QStringLiteral("getwindowname"), window });
     return QString::fromUtf8(out).trimmed();
 }
 
 bool XSession::activate(const QString& window) const
 {
     bool ok = false;
-    run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window}, &ok, 5s);
+    run(QStringLiteral("xdotool"), { QStringLiteral("windowactivate"), QStringLiteral("--sync"), window }, &ok, 5s);
     return ok;
 }
 
 void XSession::keys(const QStringList& keys) const
 {
-    run(QStringLiteral("xdotool"), QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("120")} + keys);
+    run(QStringLiteral("xdotool"),
+        QStringList { QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("120") } + keys);
 }
 
 void XSession::type(const QString& text) const
 {
-    run(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text}, nullptr, 30s);
+    run(QStringLiteral("xdotool"), { QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text },
+        nullptr, 30s);
 }
 
 void XSession::click(int x, int y, int button, int repeat) const
 {
-    run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(x), QString::number(y)});
-    run(QStringLiteral("xdotool"), {QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(repeat),
-                                    QStringLiteral("--delay"), QStringLiteral("60"), QString::number(button)},
+    run(QStringLiteral("xdotool"), { QStringLiteral("mousemove"), QString::number(x), QString::number(y) });
+    run(QStringLiteral("xdotool"),
+        { QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(repeat), QStringLiteral("--delay"),
+            QStringLiteral("60"), QString::number(button) },
         nullptr, 30s);
 }
 
@@ -243,8 +249,8 @@ QImage imageFromXwd(const QByteArray& dump)
                 const int at = byteOrder == 0 ? b : bytes - 1 - b;
                 v |= std::uint32_t(p[at]) << (8 * b);
             }
-            out[x] = qRgb(int((v & redMask) >> redShift), int((v & greenMask) >> greenShift),
-                          int((v & blueMask) >> blueShift));
+            out[x] = qRgb(
+                int((v & redMask) >> redShift), int((v & greenMask) >> greenShift), int((v & blueMask) >> blueShift));
         }
     }
     return image;

@@ -28,7 +28,7 @@ public:
     // Runs an X client (xdotool, xwd, ...) on this display and returns its
     // standard output; `ok` tells whether it ended in time with status 0.
     QByteArray run(const QString& program, const QStringList& arguments, bool* ok = nullptr,
-                   std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+        std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
 
     // The whole screen as it is now; null when it cannot be read.
     QImage screenshot() const;
