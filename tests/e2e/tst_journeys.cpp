@@ -248,6 +248,7 @@ private:
     bool waitScreen(const std::function<bool(const QImage&)>& ok, std::chrono::milliseconds timeout = 10s);
     bool waitExit();
     bool waitMark(int q, int k, std::uint32_t colorRef);
+    bool waitOriginY(int originY);
     void menu(int menuIndex, int item);
     void clickCell(int q, int k);
     bool chooseFile(const QString& path);
@@ -412,6 +413,14 @@ bool TestJourneys::waitMark(int q, int k, std::uint32_t colorRef)
     return waitScreen([&](const QImage& img) { return markPixel(img, q, k) == rgbOf(colorRef); }, 5s);
 }
 
+bool TestJourneys::waitOriginY(int originY)
+{
+    return waitScreen([originY](const QImage& img) {
+        const std::optional<ViewOnScreen> view = findView(img);
+        return view && view->originY == originY;
+    });
+}
+
 void TestJourneys::menu(int menuIndex, int item)
 {
     x_.activate(mainWindow_);
@@ -547,26 +556,14 @@ void TestJourneys::marksScrollsAndSaves()
 
     x_.activate(mainWindow_);
     x_.keys({ QStringLiteral("End") });
-    JOURNEY_VERIFY(waitScreen([](const QImage& img) {
-        auto v = findView(img);
-        return v && v->originY == -561;
-    }),
-        "End did not show the bottom of the page");
+    JOURNEY_VERIFY(waitOriginY(-561), "End did not show the bottom of the page");
     x_.keys({ QStringLiteral("Home") });
-    JOURNEY_VERIFY(waitScreen([](const QImage& img) {
-        auto v = findView(img);
-        return v && v->originY == 0;
-    }),
-        "Home did not show the top of the page");
+    JOURNEY_VERIFY(waitOriginY(0), "Home did not show the top of the page");
     // Each notch towards the user is one step of 15 until the bound is
     // passed: 38 steps reach -570, the rest do nothing.
     const std::optional<ViewOnScreen> view = findView(shot_);
     x_.click(view->topLeft.x() + 400, view->topLeft.y() + 400, 5, 45);
-    JOURNEY_VERIFY(waitScreen([](const QImage& img) {
-        auto v = findView(img);
-        return v && v->originY == -570;
-    }),
-        "the wheel did not scroll to the bottom");
+    JOURNEY_VERIFY(waitOriginY(-570), "the wheel did not scroll to the bottom");
     clickCell(100, 1);
     JOURNEY_VERIFY(waitMark(100, 1, 0), "the click on question 100 shows no mark");
 
@@ -700,7 +697,7 @@ void TestJourneys::fotocopiaKeepsTheFrameOnScreen()
     QDeadlineTimer deadline(15s);
     while (!QFileInfo::exists(image) && !deadline.hasExpired())
         std::this_thread::sleep_for(100ms);
-    std::this_thread::sleep_for(300ms);
+    // The image is renamed into place whole, so once it exists it is complete.
     const QImage page(image);
     JOURNEY_VERIFY(!page.isNull(), "\"Fotocopia\" wrote no readable image beside the executable");
     QCOMPARE(page.size(), QSize(794, 1122));
@@ -709,11 +706,7 @@ void TestJourneys::fotocopiaKeepsTheFrameOnScreen()
     QCOMPARE(page.pixel(cellLeft(26, 4) + 7, cellTop(26) + 7) & 0xFFFFFF, 0u);
     QCOMPARE(page.pixel(cellLeft(26, 4), cellTop(26)) & 0xFFFFFF, 0u);
 
-    JOURNEY_VERIFY(waitScreen([](const QImage& img) {
-        auto v = findView(img);
-        return v && v->originY == 0;
-    }),
-        "the frame is gone from the screen after \"Fotocopia\"");
+    JOURNEY_VERIFY(waitOriginY(0), "the frame is gone from the screen after \"Fotocopia\"");
     JOURNEY_VERIFY(waitMark(26, 4, 0), "the mark is gone from the screen after \"Fotocopia\"");
     menu(kArchivos, full::kSalir);
     JOURNEY_VERIFY(waitExit(), "\"Salir\" did not end the program with status 0");
