@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 
-
 void fillWhite(QImage& image)
 {
     image.fill(Qt::white);
@@ -95,7 +94,7 @@ public:
         }
         if (x > centre)
             return {};
-        return {x, b_.x1 + b_.x2 - 1 - x};
+        return { x, b_.x1 + b_.x2 - 1 - x };
     }
 
 private:
@@ -126,8 +125,8 @@ void drawRound(QImage& image, Box b, QRgb line, std::optional<QRgb> fill)
         const EllipseRows::Span below = rows.span(y + 1);
         if (here.x2 >= here.x1) {
             // Inside pixels whose four neighbours are inside too.
-            const int inner1 = std::max({here.x1 + 1, above.x1, below.x1});
-            const int inner2 = std::min({here.x2 - 1, above.x2, below.x2});
+            const int inner1 = std::max({ here.x1 + 1, above.x1, below.x1 });
+            const int inner2 = std::min({ here.x2 - 1, above.x2, below.x2 });
             QRgb* row = rowOf(bits, stride, y);
             if (inner1 > inner2) {
                 paintSpan(row, width, here.x1, here.x2, line);

@@ -12,13 +12,13 @@ Shape cellShapeOf(std::int32_t cellShape)
 
 void drawCellOutline(QImage& target, int x, int y, int width, int height, QRgb colour, std::int32_t cellShape)
 {
-    drawShape(target, Box{x, y, x + width, y + height}, cellShapeOf(cellShape), colour, std::nullopt);
+    drawShape(target, Box { x, y, x + width, y + height }, cellShapeOf(cellShape), colour, std::nullopt);
 }
 
 void paintMark(Model& m, const AnswerCell& cell, ColorRef colour)
 {
     const QRgb rgb = rgbFromColorRef(colour);
-    const Box box{cell.left + 2, cell.top + 2, cell.left + 13, cell.top + 13};
+    const Box box { cell.left + 2, cell.top + 2, cell.left + 13, cell.top + 13 };
     drawShape(m.sheetBitmap, box, cellShapeOf(m.settings.cellShape), rgb, rgb);
 }
 

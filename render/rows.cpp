@@ -82,7 +82,8 @@ bool acceptsAnswerCount(RowVariant variant, int n)
     return n >= 1 && n <= 2;
 }
 
-int drawAnswerCell(Model& m, RowCanvas& canvas, const QStaticText* number, int q, int x, int y, const QStaticText& letter, const RowStyle& style, std::int32_t cellShape)
+int drawAnswerCell(Model& m, RowCanvas& canvas, const QStaticText* number, int q, int x, int y,
+    const QStaticText& letter, const RowStyle& style, std::int32_t cellShape)
 {
     if (number) {
         m.labelBoxWidth = style.labelWidth;
@@ -95,7 +96,8 @@ int drawAnswerCell(Model& m, RowCanvas& canvas, const QStaticText* number, int q
     return x;
 }
 
-void drawQuestionRow(Model& m, RowCanvas& canvas, RowVariant variant, const QStaticText& label, int x0, int y, const RowStyle& style, int n, std::int32_t letterCase, std::int32_t cellShape)
+void drawQuestionRow(Model& m, RowCanvas& canvas, RowVariant variant, const QStaticText& label, int x0, int y,
+    const RowStyle& style, int n, std::int32_t letterCase, std::int32_t cellShape)
 {
     if (!acceptsAnswerCount(variant, n))
         return;

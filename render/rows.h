@@ -15,7 +15,7 @@ struct SheetFont;
 // The three row drawers: one procedure with a different letter set and a
 // different range of answers each accepts.
 enum class RowVariant {
-    TenLetters,   // A to J, 2 to 10 answers
+    TenLetters, // A to J, 2 to 10 answers
     SpanishLogic, // V, F, 1 or 2 answers
     EnglishLogic, // T, F, 1 or 2 answers
 };
@@ -45,9 +45,11 @@ struct RowCanvas {
 // is the row's first: the number is drawn at (x, y), labelBoxWidth becomes
 // the label width, the cell moves right of the label and its rectangle is
 // recorded for question q. Returns the cell's x.
-int drawAnswerCell(Model& m, RowCanvas& canvas, const QStaticText* number, int q, int x, int y, const QStaticText& letter, const RowStyle& style, std::int32_t cellShape);
+int drawAnswerCell(Model& m, RowCanvas& canvas, const QStaticText* number, int q, int x, int y,
+    const QStaticText& letter, const RowStyle& style, std::int32_t cellShape);
 
 // Question number, n cells and their letters, each cell's rectangle recorded
 // under the question read from the label's first three characters. Draws and
 // records nothing when the variant does not accept n.
-void drawQuestionRow(Model& m, RowCanvas& canvas, RowVariant variant, const QStaticText& label, int x0, int y, const RowStyle& style, int n, std::int32_t letterCase, std::int32_t cellShape);
+void drawQuestionRow(Model& m, RowCanvas& canvas, RowVariant variant, const QStaticText& label, int x0, int y,
+    const RowStyle& style, int n, std::int32_t letterCase, std::int32_t cellShape);

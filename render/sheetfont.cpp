@@ -29,7 +29,7 @@ void loadSheetFont(SheetFont& sheet)
     // A list rather than a substitution table: Qt tries the families in
     // order, and fontconfig's own fallback for an unknown name (whatever
     // sans face the machine prefers) never gets a say.
-    font.setFamilies(QStringList{QString::fromLatin1(kSheetFontFamily), QString::fromLatin1(kSheetFontStandIn)});
+    font.setFamilies(QStringList { QString::fromLatin1(kSheetFontFamily), QString::fromLatin1(kSheetFontStandIn) });
     font.setPixelSize((kSheetFontPoints * kPageDpi + 36) / 72);
     font.setWeight(QFont::Normal);
     font.setItalic(false);

@@ -13,7 +13,7 @@ struct SheetFont {
     bool loaded = false;
     QFont font;
     int lineHeight = 0;
-    std::array<int, 128> asciiAdvance{};
+    std::array<int, 128> asciiAdvance {};
     // "001." to "100.", index q - 1.
     std::array<QStaticText, 100> numberLabels;
     // The one-character texts, index by character code.

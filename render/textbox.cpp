@@ -29,11 +29,11 @@ Split wordSplit(QStringView text, int width, const SheetFont& font)
         ++fitting;
     }
     if (fitting == text.size())
-        return {text, {}};
+        return { text, {} };
     for (qsizetype p = fitting; p >= 1; --p)
         if (text[p] == QLatin1Char(' '))
-            return {text.first(p), text.sliced(p)};
-    return {{}, text};
+            return { text.first(p), text.sliced(p) };
+    return { {}, text };
 }
 
 QStringView trimLeadingSpaces(QStringView line)

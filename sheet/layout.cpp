@@ -19,7 +19,7 @@ void drawRows(Model& m, RowVariant variant, int n)
     painter.setRenderHint(QPainter::TextAntialiasing, false);
     painter.setFont(m.sheetFont.font);
     painter.setBackgroundMode(Qt::TransparentMode);
-    RowCanvas canvas{m.sheetBitmap, painter, m.sheetFont};
+    RowCanvas canvas { m.sheetBitmap, painter, m.sheetFont };
 
     RowStyle style;
     style.labelWidth = kLabelWidth;
@@ -32,7 +32,8 @@ void drawRows(Model& m, RowVariant variant, int n)
     for (int c = 0; c < kSheetColumns; ++c)
         for (int r = 0; r < kRowsPerColumn; ++r) {
             const int q = kRowsPerColumn * c + r + 1;
-            drawQuestionRow(m, canvas, variant, numberLabel(m.sheetFont, q), kFirstLabelX + kColumnStep * c, kFirstRowY + kRowStep * r, style, n, letterCase, cellShape);
+            drawQuestionRow(m, canvas, variant, numberLabel(m.sheetFont, q), kFirstLabelX + kColumnStep * c,
+                kFirstRowY + kRowStep * r, style, n, letterCase, cellShape);
         }
 }
 

@@ -36,7 +36,7 @@ CellIndex hitCell(int px, int py)
     const int row = y / kRowStep;
     if (row >= kRowsPerColumn || y % kRowStep > kHitExtent)
         return {};
-    return {answer + 1, kRowsPerColumn * block + row + 1};
+    return { answer + 1, kRowsPerColumn * block + row + 1 };
 }
 
 bool acceptsAnswer(std::int32_t testType, int k)

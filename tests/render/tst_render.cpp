@@ -69,7 +69,11 @@ void compareFigure(const QImage& image, const char* const* rows, int size, int x
                 c = rows[y - y0][x - x0];
             const QRgb want = c == '#' ? line : c == 'o' ? inside : kWhiteRgb;
             if (image.pixel(x, y) != want)
-                QFAIL(qPrintable(QStringLiteral("pixel (%1, %2) is %3, want %4").arg(x).arg(y).arg(image.pixel(x, y), 0, 16).arg(want, 0, 16)));
+                QFAIL(qPrintable(QStringLiteral("pixel (%1, %2) is %3, want %4")
+                                     .arg(x)
+                                     .arg(y)
+                                     .arg(image.pixel(x, y), 0, 16)
+                                     .arg(want, 0, 16)));
         }
 }
 
@@ -139,8 +143,8 @@ void TestRender::shapes()
     QImage image = whiteImage(40, 40);
     const int x0 = 10;
     const int y0 = 7;
-    drawShape(image, Box{x0, y0, x0 + size, y0 + size}, round ? Shape::Round : Shape::Square, kInk,
-              filled ? std::optional<QRgb>(kInk) : std::nullopt);
+    drawShape(image, Box { x0, y0, x0 + size, y0 + size }, round ? Shape::Round : Shape::Square, kInk,
+        filled ? std::optional<QRgb>(kInk) : std::nullopt);
 
     const char* const* rows = round ? (size == 15 ? kRound15 : kRound11) : squareFigure(size, filled);
     compareFigure(image, rows, size, x0, y0, kInk, filled ? kInk : kWhiteRgb);
@@ -158,7 +162,7 @@ void TestRender::roundMarkStaysClearOfRoundCell()
     TestModel t;
     t.m.sheetBitmap.fill(Qt::white);
     t.m.settings.cellShape = 1;
-    AnswerCell cell{100, 115, 200, 215, 1, 0x0000FF};
+    AnswerCell cell { 100, 115, 200, 215, 1, 0x0000FF };
     drawCellOutline(t.m.sheetBitmap, cell.left, cell.top, 15, 15, kInk, 1);
     paintMark(t.m, cell, cell.markColor);
 
@@ -167,10 +171,12 @@ void TestRender::roundMarkStaysClearOfRoundCell()
         for (int x = cell.left - 1; x <= cell.right; ++x) {
             if (t.m.sheetBitmap.pixel(x, y) != mark)
                 continue;
-            QVERIFY2(x >= cell.left + 2 && x <= cell.left + 12 && y >= cell.top + 2 && y <= cell.top + 12, "mark outside its box");
+            QVERIFY2(x >= cell.left + 2 && x <= cell.left + 12 && y >= cell.top + 2 && y <= cell.top + 12,
+                "mark outside its box");
             for (int dy = -1; dy <= 1; ++dy)
                 for (int dx = -1; dx <= 1; ++dx)
-                    QVERIFY2(t.m.sheetBitmap.pixel(x + dx, y + dy) != kInk, qPrintable(QStringLiteral("mark pixel (%1, %2) touches the outline").arg(x).arg(y)));
+                    QVERIFY2(t.m.sheetBitmap.pixel(x + dx, y + dy) != kInk,
+                        qPrintable(QStringLiteral("mark pixel (%1, %2) touches the outline").arg(x).arg(y)));
         }
 }
 
@@ -189,7 +195,7 @@ void TestRender::erasingLeavesTheOutline()
     TestModel t;
     t.m.sheetBitmap.fill(Qt::white);
     t.m.settings.cellShape = cellShape;
-    const AnswerCell cell{300, 315, 400, 415, 1, 0};
+    const AnswerCell cell { 300, 315, 400, 415, 1, 0 };
     drawCellOutline(t.m.sheetBitmap, cell.left, cell.top, 15, 15, kInk, cellShape);
     const QImage outlineOnly = t.m.sheetBitmap.copy();
     paintMark(t.m, cell, 0x0000FF);
@@ -205,7 +211,8 @@ void TestRender::drawMarksPaintsOnlyMarkedCellsInTheirOwnColour()
     t.m.settings.fillColor = 0x00FF00;
     auto place = [&](int k, int q, std::int32_t marked, ColorRef colour) {
         AnswerCell& c = t.m.answerCells.at(k, q);
-        c = AnswerCell{std::int16_t(20 * k), std::int16_t(20 * k + 15), std::int16_t(20 * q), std::int16_t(20 * q + 15), marked, colour};
+        c = AnswerCell { std::int16_t(20 * k), std::int16_t(20 * k + 15), std::int16_t(20 * q),
+            std::int16_t(20 * q + 15), marked, colour };
     };
     place(1, 1, 1, 0x0000FF); // red, painted in its own colour, not fillColor
     place(2, 1, 0, 0xFF0000); // not marked: nothing, whatever its colour
@@ -214,7 +221,7 @@ void TestRender::drawMarksPaintsOnlyMarkedCellsInTheirOwnColour()
     drawMarks(t.m, 3, 0);
 
     QCOMPARE(t.m.sheetBitmap.pixel(20 + 7, 20 + 7), rgbFromColorRef(0x0000FF));
-    for (const QPoint p : {QPoint(40 + 7, 20 + 7), QPoint(60 + 7, 40 + 7), QPoint(80 + 7, 60 + 7)})
+    for (const QPoint p : { QPoint(40 + 7, 20 + 7), QPoint(60 + 7, 40 + 7), QPoint(80 + 7, 60 + 7) })
         QCOMPARE(t.m.sheetBitmap.pixel(p), kWhiteRgb);
     QCOMPARE(t.m.sheetBitmap.pixel(0, 0), kWhiteRgb);
     drawMarks(t.m, 3, 1);
@@ -234,18 +241,19 @@ void TestRender::textBoxLines_data()
             l << QString();
         return l << QStringLiteral("100.");
     }();
-    QTest::newRow("number within width - 5") << "100." << 6 << 30 << QStringList{"100."};
-    QTest::newRow("number exactly width - 5") << "10." << 8 << 29 << QStringList{"10."};
-    QTest::newRow("number wider than width - 5 drops a line") << "100." << 7 << 30 << QStringList{"", "100."};
-    QTest::newRow("number exactly width") << "100." << 7 << 28 << QStringList{"", "100."};
+    QTest::newRow("number within width - 5") << "100." << 6 << 30 << QStringList { "100." };
+    QTest::newRow("number exactly width - 5") << "10." << 8 << 29 << QStringList { "10." };
+    QTest::newRow("number wider than width - 5 drops a line") << "100." << 7 << 30 << QStringList { "", "100." };
+    QTest::newRow("number exactly width") << "100." << 7 << 28 << QStringList { "", "100." };
     QTest::newRow("number wider than the box falls off") << "100." << 8 << 30 << pushedToTheBottom;
-    QTest::newRow("letter") << "A" << 7 << 30 << QStringList{"A"};
-    QTest::newRow("letter in a box of width 0") << "A" << 7 << 0 << pushedToTheBottom.mid(0, kTextBoxLines - 1) + QStringList{"A"};
-    QTest::newRow("split at the space") << "ab cd" << 7 << 30 << QStringList{"ab", "cd"};
-    QTest::newRow("first line keeps its spaces") << " ab" << 7 << 30 << QStringList{" ab"};
-    QTest::newRow("rest keeps its space unless split again") << "abc de" << 7 << 30 << QStringList{"abc", " de"};
-    QTest::newRow("three lines") << "ab cd efgh" << 7 << 30 << QStringList{"ab", "cd", "efgh"};
-    QTest::newRow("empty") << "" << 7 << 30 << QStringList{};
+    QTest::newRow("letter") << "A" << 7 << 30 << QStringList { "A" };
+    QTest::newRow("letter in a box of width 0")
+        << "A" << 7 << 0 << pushedToTheBottom.mid(0, kTextBoxLines - 1) + QStringList { "A" };
+    QTest::newRow("split at the space") << "ab cd" << 7 << 30 << QStringList { "ab", "cd" };
+    QTest::newRow("first line keeps its spaces") << " ab" << 7 << 30 << QStringList { " ab" };
+    QTest::newRow("rest keeps its space unless split again") << "abc de" << 7 << 30 << QStringList { "abc", " de" };
+    QTest::newRow("three lines") << "ab cd efgh" << 7 << 30 << QStringList { "ab", "cd", "efgh" };
+    QTest::newRow("empty") << "" << 7 << 30 << QStringList {};
 }
 
 void TestRender::textBoxLines()
@@ -271,7 +279,8 @@ void TestRender::sheetFontIsDeterministicAndNumbersFit()
     SheetFont font;
     loadSheetFont(font);
     const QString family = QFontInfo(font.font).family();
-    QVERIFY2(family == QLatin1String(kSheetFontFamily) || family == QLatin1String(kSheetFontStandIn), qPrintable(family));
+    QVERIFY2(
+        family == QLatin1String(kSheetFontFamily) || family == QLatin1String(kSheetFontStandIn), qPrintable(family));
     // The widest number must fit the 30-pixel label box, or the wrap rule
     // pushes it down the sheet.
     int widest = 0;
@@ -315,16 +324,18 @@ void TestRender::letters()
     {
         QPainter painter(&sheet);
         painter.setFont(font.font);
-        RowCanvas canvas{sheet, painter, font};
+        RowCanvas canvas { sheet, painter, font };
         RowStyle style;
         style.textColor = kInk;
-        drawQuestionRow(t.m, canvas, *rowVariantFor(testType), numberLabel(font, 1), 10, 40, style, letters.size(), letterCase, 0);
+        drawQuestionRow(
+            t.m, canvas, *rowVariantFor(testType), numberLabel(font, 1), 10, 40, style, letters.size(), letterCase, 0);
 
         QPainter reference(&expected);
         reference.setFont(font.font);
         reference.setPen(QColor(kInk));
         for (int k = 0; k < letters.size(); ++k)
-            reference.drawStaticText(QPoint(10 + 32 + 22 * k + 3, 40 - 17), singleCharacter(font, char(letters[k].unicode())));
+            reference.drawStaticText(
+                QPoint(10 + 32 + 22 * k + 3, 40 - 17), singleCharacter(font, char(letters[k].unicode())));
     }
     for (int k = 0; k < letters.size(); ++k) {
         const QRect box(10 + 32 + 22 * k, 40 - 17, 15, 17);
@@ -361,13 +372,13 @@ void TestRender::rowOutsideItsRangeDrawsNothing()
     TestModel t;
     loadSheetFont(t.m.sheetFont);
     t.m.answerCells.recreate(5);
-    const AnswerCell sentinel{1, 2, 3, 4, 1, 0x123456};
+    const AnswerCell sentinel { 1, 2, 3, 4, 1, 0x123456 };
     t.m.answerCells.at(1, 7) = sentinel;
     QImage sheet = whiteImage(400, 120);
     {
         QPainter painter(&sheet);
         painter.setFont(t.m.sheetFont.font);
-        RowCanvas canvas{sheet, painter, t.m.sheetFont};
+        RowCanvas canvas { sheet, painter, t.m.sheetFont };
         RowStyle style;
         style.textColor = kOther;
         drawQuestionRow(t.m, canvas, RowVariant(variant), numberLabel(t.m.sheetFont, 7), 10, 40, style, n, 1, 0);

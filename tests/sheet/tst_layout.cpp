@@ -89,7 +89,7 @@ void TestLayout::everyCellLiesOnTheHitGrid()
     for (int q = 1; q <= kQuestions; ++q)
         for (int k = 1; k <= kMaxAnswers; ++k) {
             const AnswerCell& c = t.m.answerCells.at(k, q);
-            const CellIndex want{k, q};
+            const CellIndex want { k, q };
             if (hitCell(c.left, c.top) != want || hitCell(c.right, c.bottom) != want)
                 QFAIL(qPrintable(QStringLiteral("cell (%1, %2) is off the hit grid").arg(k).arg(q)));
         }
@@ -107,7 +107,7 @@ void TestLayout::everyNumberIsPaintedBesideItsRow()
     QVERIFY(lineHeight > 0);
     QCOMPARE(t.m.labelBoxWidth, 30);
 
-    std::array<int, kQuestions + 1> painted{};
+    std::array<int, kQuestions + 1> painted {};
     for (int c = 0; c < 4; ++c) {
         const int x0 = 120 + 145 * c;
         for (int y = 0; y < kSheetHeight; ++y)
@@ -146,7 +146,7 @@ void TestLayout::cellsPerTestType()
     t.m.settings.testType = testType;
     buildSheet(t.m, 1);
     const QRgb ink = rgbFromColorRef(kText);
-    for (const int q : {1, 26, 100})
+    for (const int q : { 1, 26, 100 })
         for (int k = 1; k <= 5; ++k) {
             const int left = 152 + 145 * ((q - 1) / 25) + 22 * (k - 1);
             QCOMPARE(t.m.sheetBitmap.pixel(left, rowY(q) + 7) == ink, k <= cells);
@@ -157,7 +157,7 @@ void TestLayout::twoAnswerTestKeepsTheOtherRecords()
 {
     TestModel t;
     t.m.settings.testType = 1;
-    const AnswerCell sentinel{1, 2, 3, 4, 1, 0x00ABCDEF};
+    const AnswerCell sentinel { 1, 2, 3, 4, 1, 0x00ABCDEF };
     for (int q = 1; q <= kQuestions; ++q)
         for (int k = 1; k <= 5; ++k)
             t.m.answerCells.at(k, q) = sentinel;

@@ -225,7 +225,7 @@ void TestMarking::everyLeftClickRedrawsFrameAndRefreshes()
 {
     TestModel t;
     buildSheet(t.m, 1);
-    for (const QPoint p : {QPoint(170, 80), QPoint(152, 75), QPoint(5, 5)}) {
+    for (const QPoint p : { QPoint(170, 80), QPoint(152, 75), QPoint(5, 5) }) {
         t.m.sheetBitmap.setPixel(0, 500, kWhiteRgb);
         t.m.viewBitmap.setPixel(400, 400, kMarker);
         click(t.m, p.x(), p.y());
@@ -242,7 +242,7 @@ void TestMarking::otherButtonsAndMovesChangeNothing()
     const AnswerTable before = t.m.answerCells;
     const QImage sheet = t.m.sheetBitmap.copy();
     t.m.viewBitmap.setPixel(400, 400, kMarker);
-    for (const std::uint32_t message : {kRButtonDown, kMouseMove})
+    for (const std::uint32_t message : { kRButtonDown, kMouseMove })
         viewHandler(t.m, message, 0, makeLong(152, 75));
     QCOMPARE(t.m.sheetBitmap, sheet);
     QCOMPARE(t.m.viewBitmap.pixel(400, 400), kMarker);
