@@ -114,19 +114,19 @@ void buildMenuBar(Model& m)
     auto* bar = new QMenuBar;
     const std::span<const Menu> menus = m.edition == Edition::Full ? std::span<const Menu>(kFullMenus)
                                                                    : std::span<const Menu>(kExamMenus);
-    for (const Menu& spec : menus) {
-        QMenu* menu = bar->addMenu(QString::fromUtf8(spec.title));
-        for (std::size_t position = 0; position < spec.items.size(); ++position) {
-            const MenuItem& item = spec.items[position];
+    for (const Menu& table : menus) {
+        QMenu* menu = bar->addMenu(QString::fromUtf8(table.title));
+        for (std::size_t position = 0; position < table.items.size(); ++position) {
+            const MenuItem& item = table.items[position];
             if (!item.text) {
                 menu->addSeparator();
                 continue;
             }
             QAction* action = menu->addAction(QString::fromUtf8(item.text));
             action->setData(int(item.id));
-            if (spec.marks == Marks::Swatches)
+            if (table.marks == Marks::Swatches)
                 action->setIcon(QIcon(QPixmap::fromImage(makeSwatch(swatchColor(m, position)))));
-            action->setCheckable(spec.marks == Marks::Checks);
+            action->setCheckable(table.marks == Marks::Checks);
             const std::uint16_t id = item.id;
             QObject::connect(action, &QAction::triggered, bar,
                              [&m, id] { mainWindowHandler(m, winmsg::kCommand, id, 0); });

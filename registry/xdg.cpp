@@ -13,7 +13,7 @@ QString homeFolder()
     return QDir::homePath();
 }
 
-// The specification asks for relative paths in these variables to be
+// The XDG Base Directory rules ask for relative paths in these variables to be
 // ignored, as if the variable were unset.
 QString absoluteFromEnvironment(const char* name)
 {

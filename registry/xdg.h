@@ -10,7 +10,7 @@
 // The freedesktop base directories, read from the environment on every call
 // so that a changed environment (tests point them at temporary folders) is
 // honoured at once. Unset, empty or relative values fall back to the
-// defaults of the Base Directory specification.
+// defaults of the XDG Base Directory rules.
 QString xdgDataHome();
 QString xdgConfigHome();
 QStringList xdgDataDirs();
