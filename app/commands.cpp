@@ -2,10 +2,12 @@
 
 #include <array>
 
-#include <QSaveFile>
+#include <QBuffer>
+#include <QByteArray>
 
 #include "app/mainwindow.h"
 #include "app/menubar.h"
+#include "platform/atomicfile.h"
 #include "platform/interaction.h"
 #include "print/printcommand.h"
 #include "sheet/layout.h"
@@ -76,11 +78,10 @@ void reset(Model& m)
 void writePageImage(Model& m)
 {
     buildSheet(m, 0);
-    QSaveFile file(m.programFolder + QStringLiteral("/zelvora.bmp"));
-    if (file.open(QIODevice::WriteOnly) && m.sheetBitmap.save(&file, "BMP"))
-        file.commit();
-    else
-        file.cancelWriting();
+    QByteArray image;
+    QBuffer buffer(&image);
+    if (buffer.open(QIODevice::WriteOnly) && m.sheetBitmap.save(&buffer, "BMP"))
+        (void)writeFileAtomically(m.programFolder + QStringLiteral("/zelvora.bmp"), image);
     buildSheet(m, 1);
 }
 

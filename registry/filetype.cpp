@@ -317,7 +317,7 @@ void registerFileType(Model& m, const QString& extension, int iconIndex)
     const QString dataHome = xdgDataHome();
 
     const QString mimeFolder = dataHome + QStringLiteral("/mime");
-    writeFileAtomically(mimeFolder + QStringLiteral("/packages/") + extension + QStringLiteral("-files.xml"),
+    writeCreatingFolders(mimeFolder + QStringLiteral("/packages/") + extension + QStringLiteral("-files.xml"),
                         mimePackage(mimeType, extension));
     runDesktopTool(QStringLiteral("update-mime-database"), {mimeFolder});
 
@@ -325,12 +325,12 @@ void registerFileType(Model& m, const QString& extension, int iconIndex)
     if (icon.open(QIODevice::ReadOnly)) {
         const QByteArray png = icon.readAll();
         const QString iconFolder = dataHome + QStringLiteral("/icons/hicolor/128x128");
-        writeFileAtomically(iconFolder + QStringLiteral("/apps/") + baseName + QStringLiteral(".png"), png);
-        writeFileAtomically(iconFolder + QStringLiteral("/mimetypes/") + iconNameForType(mimeType) + QStringLiteral(".png"), png);
+        writeCreatingFolders(iconFolder + QStringLiteral("/apps/") + baseName + QStringLiteral(".png"), png);
+        writeCreatingFolders(iconFolder + QStringLiteral("/mimetypes/") + iconNameForType(mimeType) + QStringLiteral(".png"), png);
     }
 
     const QString applications = dataHome + QStringLiteral("/applications");
-    writeFileAtomically(applications + QLatin1Char('/') + desktopId, desktopEntry(m.programPath, baseName, mimeType));
+    writeCreatingFolders(applications + QLatin1Char('/') + desktopId, desktopEntry(m.programPath, baseName, mimeType));
     runDesktopTool(QStringLiteral("update-desktop-database"), {applications});
 
     const QString mimeapps = xdgConfigHome() + QStringLiteral("/mimeapps.list");
@@ -343,7 +343,7 @@ void registerFileType(Model& m, const QString& extension, int iconIndex)
         existing = current.readAll();
         current.close();
     }
-    writeFileAtomically(mimeapps, withDefaultApplication(existing, mimeType, desktopId));
+    writeCreatingFolders(mimeapps, withDefaultApplication(existing, mimeType, desktopId));
 }
 
 QString readOpenCommand(const QString& extensionWithDot)

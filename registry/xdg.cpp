@@ -3,8 +3,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
+
+#include "platform/atomicfile.h"
 
 namespace {
 
@@ -145,18 +146,9 @@ QString expandEnvironmentReferences(const QString& text)
     return out;
 }
 
-bool writeFileAtomically(const QString& path, const QByteArray& content)
+bool writeCreatingFolders(const QString& path, const QByteArray& content)
 {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(content) != content.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && writeFileAtomically(path, content);
 }
 
 void runDesktopTool(const QString& program, const QStringList& arguments)

@@ -31,7 +31,7 @@ QString expandEnvironmentReferences(const QString& text);
 
 // Writes the whole file or leaves the old one untouched; missing folders
 // are created. Returns false on any failure.
-bool writeFileAtomically(const QString& path, const QByteArray& content);
+bool writeCreatingFolders(const QString& path, const QByteArray& content);
 
 // Runs a desktop database tool and waits a bounded time for it. A tool that
 // is not installed, fails or hangs is passed over: the files it would

@@ -1,8 +1,8 @@
 #include "settings/profilefile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
+#include "platform/atomicfile.h"
 #include "settings/windows1252.h"
 
 namespace {
@@ -199,19 +199,5 @@ void setProfileString(QString& text, QStringView section, QStringView key, QStri
 
 bool writeProfileFile(const QString& path, QStringView text)
 {
-    QSaveFile file(path);
-    // Writing straight into the file would truncate it first; a folder that
-    // refuses the temporary file means no save at all.
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = toWindows1252(text);
-    // A write cut short by a full disk or a file-size limit can still be
-    // reported as complete by the buffered write and even by commit, so the
-    // size that reached the disk is checked before the old file is replaced.
-    if (file.write(bytes) != bytes.size() || !file.flush() || file.size() != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeFileAtomically(path, toWindows1252(text));
 }

@@ -6,8 +6,9 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QtEndian>
+
+#include "platform/atomicfile.h"
 
 namespace {
 
@@ -144,17 +145,7 @@ bool writeTestFile(const Model& m)
     const bool madeWritable = info.isFile() && !(oldPermissions & QFileDevice::WriteOwner)
         && QFile::setPermissions(path, oldPermissions | QFileDevice::WriteOwner);
 
-    // The new content goes to a temporary file beside the old one and is
-    // renamed over it only when complete: a failure at any step leaves the
-    // old test untouched. Each step is checked on its own because a failed
-    // final flush has been known to slip through commit().
-    QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    ok = ok && file.write(buffer.data(), size) == size;
-    ok = ok && file.flush();
-    // Left uncommitted, the temporary file is removed with `file`.
-    ok = ok && file.commit() && file.error() == QFileDevice::NoError;
-
+    const bool ok = writeFileAtomically(path, QByteArrayView(buffer.data(), size));
     if (!ok && madeWritable)
         QFile::setPermissions(path, oldPermissions);
     return ok;
