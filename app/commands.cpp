@@ -7,12 +7,12 @@
 
 #include "app/mainwindow.h"
 #include "app/menubar.h"
+#include "app/testcommands.h"
 #include "platform/atomicfile.h"
 #include "platform/interaction.h"
 #include "print/printcommand.h"
 #include "sheet/layout.h"
 #include "sheet/model.h"
-#include "testfile/testcommands.h"
 
 namespace {
 

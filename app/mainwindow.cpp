@@ -9,9 +9,10 @@
 
 #include "app/commands.h"
 #include "app/menubar.h"
+#include "app/testcommands.h"
+#include "render/page.h"
 #include "sheet/layout.h"
 #include "sheet/model.h"
-#include "testfile/testcommands.h"
 #include "view/view.h"
 #include "view/viewcontrol.h"
 
@@ -19,9 +20,9 @@ using namespace winmsg;
 
 MainWindow::MainWindow(Model& model)
     : QMainWindow(nullptr,
-                  // A caption without buttons: the window ends through
-                  // "Salir" or the window manager's close request.
-                  Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+        // A caption without buttons: the window ends through
+        // "Salir" or the window manager's close request.
+        Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
     , model_(model)
 {
     setWindowTitle(QStringLiteral("Zelvora"));
@@ -32,7 +33,7 @@ MainWindow::MainWindow(Model& model)
     view->move(5, 5);
     view->setObjectName(QStringLiteral("view"));
     model_.mainWindow = this;
-    model_.viewControl = view;
+    attachView(model_, view);
     resize(kClientWidth, kClientHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

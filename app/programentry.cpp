@@ -7,7 +7,7 @@
 #include <QFileInfo>
 
 #include "app/mainwindow.h"
-#include "platform/qtinteraction.h"
+#include "app/qtinteraction.h"
 #include "registry/filetype.h"
 #include "settings/settingsfile.h"
 
@@ -28,8 +28,9 @@ bool displayAvailable()
 int programEntry(int argc, char** argv, Edition edition, const char* version)
 {
     if (!displayAvailable()) {
-        std::fprintf(stderr, "%s: no display found (DISPLAY and WAYLAND_DISPLAY are unset); start it from a graphical session\n",
-                     argc > 0 ? argv[0] : "zelvora");
+        std::fprintf(stderr,
+            "%s: no display found (DISPLAY and WAYLAND_DISPLAY are unset); start it from a graphical session\n",
+            argc > 0 ? argv[0] : "zelvora");
         return 1;
     }
     QApplication app(argc, argv);

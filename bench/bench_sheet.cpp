@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "platform/winmsg.h"
+#include "render/page.h"
 #include "sheet/layout.h"
 #include "sheet/model.h"
 #include "view/marking.h"
@@ -21,7 +22,7 @@ struct Sheet {
     {
         m.settings.letterCase = 1;
         m.settings.fillColor = 0x0000FF;
-        m.viewControl = new ViewControl(m, &window);
+        attachView(m, new ViewControl(m, &window));
         recreatePages(m);
         createBitmaps(m);
         m.answerCells.recreate(5);

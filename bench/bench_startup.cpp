@@ -8,7 +8,7 @@
 #include <QWidget>
 
 #include "app/mainwindow.h"
-#include "platform/qtinteraction.h"
+#include "app/qtinteraction.h"
 #include "sheet/model.h"
 
 int main(int argc, char** argv)

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/color.h"
-#include "view/view.h"
+#include "render/page.h"
 
 Shape cellShapeOf(std::int32_t cellShape)
 {
@@ -34,5 +34,6 @@ void drawMarks(Model& m, int n, int withFrame)
         }
     if (withFrame == 1)
         drawPageFrame(m.sheetBitmap);
-    updateViewImage(m);
+    if (m.viewSink.update)
+        m.viewSink.update(m);
 }

@@ -21,5 +21,6 @@ void paintMark(Model& m, const AnswerCell& cell, ColorRef colour);
 
 // Paints every marked cell of answers 1 to n in its own markColor, answer 1
 // of all questions first; draws the page frame again when withFrame is 1,
-// then updates the view image without repainting the control.
+// then updates the view image (where the model has a view) without
+// repainting the control.
 void drawMarks(Model& m, int n, int withFrame);

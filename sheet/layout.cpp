@@ -4,10 +4,10 @@
 
 #include "platform/color.h"
 #include "render/cells.h"
+#include "render/page.h"
 #include "render/rows.h"
 #include "render/sheetfont.h"
 #include "sheet/model.h"
-#include "view/view.h"
 
 namespace {
 
@@ -48,7 +48,8 @@ void buildSheet(Model& m, int withFrame)
     const int n = answerCount(m);
     if (variant && !m.sheetBitmap.isNull())
         drawRows(m, *variant, n);
-    refreshView(m);
+    if (m.viewSink.refresh)
+        m.viewSink.refresh(m);
     if (variant)
         drawMarks(m, n, withFrame);
 }

@@ -18,6 +18,7 @@ inline constexpr int kFirstCellX = kFirstLabelX + kLabelWidth + 2;
 inline constexpr int kCellStep = kCellSize + kCellGap;
 
 // Draws the whole sheet into the sheet bitmap, records every laid-out cell's
-// rectangle, paints the marks and refreshes the view. withFrame = 0 leaves
-// out the black page frame (the page image and the printed page).
+// rectangle, paints the marks and refreshes the view where the model has
+// one. withFrame = 0 leaves out the black page frame (the page image and
+// the printed page).
 void buildSheet(Model& m, int withFrame);

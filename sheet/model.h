@@ -71,7 +71,7 @@ private:
     static std::size_t index(int k, int q) { return std::size_t(q - 1) * kMaxAnswers + std::size_t(k - 1); }
 
     int columns_ = kMaxAnswers;
-    std::array<AnswerCell, kQuestions * kMaxAnswers> cells_{};
+    std::array<AnswerCell, kQuestions * kMaxAnswers> cells_ {};
 };
 
 struct Settings {
@@ -93,10 +93,24 @@ struct PrintSettings {
 
 enum class Edition { Full, Exam };
 
+struct Model;
+
+// How drawing reaches the screen without the rooms that draw knowing it:
+// the view fills these in (attachView) when the model has a view, and a
+// model without one, as in a program that never opens a window, leaves
+// them empty so a rebuild draws the sheet alone.
+struct ViewSink {
+    // Lays the sheet into the view bitmap and tells the control, without
+    // repainting it now.
+    void (*update)(Model&) = nullptr;
+    // The same, then repaints the control before returning.
+    void (*refresh)(Model&) = nullptr;
+};
+
 // The program's one shared state. The running program owns exactly one; each
 // test makes its own. Window handles stay null where no window exists.
 struct Model {
-    std::array<PageRecord, kPageTableSize> pages{};
+    std::array<PageRecord, kPageTableSize> pages {};
     AnswerTable answerCells;
     AnswerTable keyCells;
     QImage sheetBitmap;
@@ -108,7 +122,7 @@ struct Model {
     Settings settings;
     PrintSettings print;
     int printBusy = 0;
-    std::array<ColorRef, 16> customColors{};
+    std::array<ColorRef, 16> customColors {};
 
     QString testFileName;
     // Everything after the program's name on its command line, as one text.
@@ -121,13 +135,20 @@ struct Model {
 
     QWidget* mainWindow = nullptr;
     ViewControl* viewControl = nullptr;
+    ViewSink viewSink;
     QMenuBar* menuBar = nullptr;
     Interaction* interaction = nullptr;
     QPointer<QWidget> savedFocus;
 };
 
-inline PageRecord& pageRecord(Model& m) { return m.pages[1]; }
-inline const PageRecord& pageRecord(const Model& m) { return m.pages[1]; }
+inline PageRecord& pageRecord(Model& m)
+{
+    return m.pages[1];
+}
+inline const PageRecord& pageRecord(const Model& m)
+{
+    return m.pages[1];
+}
 
 // 5 for the five-answer test, 2 for the two logic tests. Other test types
 // have no rows; 0 keeps every loop over answers empty for them.

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "render/cells.h"
+#include "render/page.h"
 #include "sheet/layout.h"
 #include "sheet/model.h"
 #include "view/view.h"

@@ -4,21 +4,12 @@
 #include <cstring>
 
 #include "platform/draw.h"
+#include "render/page.h"
 #include "sheet/model.h"
 #include "view/marking.h"
 #include "view/viewcontrol.h"
 
 using namespace winmsg;
-
-void clearToWhite(QImage& bitmap)
-{
-    fillWhite(bitmap);
-}
-
-void drawPageFrame(QImage& bitmap)
-{
-    drawShape(bitmap, Box{0, 0, kSheetWidth, kSheetHeight}, Shape::Square, qRgb(0, 0, 0), std::nullopt);
-}
 
 void composeView(Model& m, int x, int y)
 {
@@ -66,8 +57,10 @@ void updateViewImage(Model& m)
     else
         clearToWhite(m.viewBitmap);
     composeView(m, 0, y);
+    // The control paints from the view bitmap itself; every row may have
+    // moved or changed.
     if (m.viewControl)
-        m.viewControl->copyImage(m.viewBitmap);
+        m.viewControl->viewRowsChanged(0, m.viewBitmap.height());
 }
 
 void refreshView(Model& m)
@@ -75,6 +68,13 @@ void refreshView(Model& m)
     updateViewImage(m);
     if (m.viewControl)
         m.viewControl->repaint();
+}
+
+void attachView(Model& m, ViewControl* control)
+{
+    m.viewControl = control;
+    m.viewSink.update = updateViewImage;
+    m.viewSink.refresh = refreshView;
 }
 
 namespace {

@@ -1,7 +1,6 @@
 #include "view/viewcontrol.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -57,36 +56,35 @@ LParam pointParam(const QPointF& position)
 ViewControl::ViewControl(Model& model, QWidget* parent)
     : QWidget(parent)
     , model_(model)
-    , shown_(kViewWidth, kViewHeight, QImage::Format_RGB32)
 {
-    shown_.fill(Qt::white);
     setFixedSize(kViewWidth, kViewHeight);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void ViewControl::copyImage(const QImage& image)
+void ViewControl::viewRowsChanged(int top, int bottom)
 {
-    const int width = std::min(image.width(), shown_.width());
-    const int height = std::min(image.height(), shown_.height());
-    if (image.format() != shown_.format()) {
-        QPainter p(&shown_);
-        p.setCompositionMode(QPainter::CompositionMode_Source);
-        p.drawImage(QPoint(0, 0), image, QRect(0, 0, width, height));
-    } else {
-        const std::size_t bytes = std::size_t(width) * sizeof(QRgb);
-        for (int y = 0; y < height; ++y)
-            std::memcpy(shown_.scanLine(y), image.constScanLine(y), bytes);
-    }
-    // A copy must reach the screen even when no immediate repaint follows,
-    // as after the marks of a rebuild: the next paint shows it.
-    update();
+    if (top < bottom)
+        update(0, top, width(), bottom - top);
+}
+
+QImage ViewControl::shownImage()
+{
+    return grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 void ViewControl::paintEvent(QPaintEvent* event)
 {
     QPainter p(this);
-    p.drawImage(event->rect(), shown_, event->rect());
+    const QRect area = event->rect();
+    const QImage& view = model_.viewBitmap;
+    // Before the window opens and after it ends there is no view bitmap;
+    // the control starts white, as an empty graphic area does.
+    if (view.isNull()) {
+        p.fillRect(area, Qt::white);
+        return;
+    }
+    p.drawImage(area.topLeft(), view, area);
 }
 
 void ViewControl::keyPressEvent(QKeyEvent* event)

@@ -5,10 +5,10 @@
 
 struct Model;
 
-// The graphic area of the main window. It paints only its own copy of the
-// image last handed to it, and turns Qt's input events into the window
-// messages of the view handler before passing them on to QWidget's own
-// handling.
+// The graphic area of the main window. It paints straight from the model's
+// view bitmap, white where there is none, and turns Qt's input events into
+// the window messages of the view handler before passing them on to
+// QWidget's own handling.
 class ViewControl final : public QWidget {
     Q_OBJECT
 public:
@@ -16,10 +16,11 @@ public:
 
     ViewControl(Model& model, QWidget* parent);
 
-    // A plain copy of the smaller of the two sizes into the control's own
-    // image; no allocation once the sizes match.
-    void copyImage(const QImage& image);
-    const QImage& shownImage() const { return shown_; }
+    // Rows top to bottom - 1 of the view bitmap have changed: they reach
+    // the screen at the next paint.
+    void viewRowsChanged(int top, int bottom);
+    // What the control paints now, as an image of its size.
+    QImage shownImage();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -31,5 +32,4 @@ protected:
 
 private:
     Model& model_;
-    QImage shown_;
 };

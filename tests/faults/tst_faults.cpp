@@ -15,8 +15,8 @@
 
 #include "app/commands.h"
 #include "app/mainwindow.h"
+#include "app/testcommands.h"
 #include "settings/settingsfile.h"
-#include "testfile/testcommands.h"
 #include "tests/support/testmodel.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 void setDefaultSettings(Settings& s)
 {
-    s = Settings{};
+    s = Settings {};
     s.letterCase = 1;
     s.hitColor = 0x00FF00;
     s.missColor = 0x0000FF;
@@ -20,7 +20,7 @@ TestModel::TestModel()
     m.programFolder = folder.path();
     m.programPath = folder.filePath(QStringLiteral("zelvora"));
     m.mainWindow = window.get();
-    m.viewControl = new ViewControl(m, window.get());
+    attachView(m, new ViewControl(m, window.get()));
     m.mainWindow->setWindowTitle(QStringLiteral("Zelvora"));
     recreatePages(m);
     createBitmaps(m);

@@ -14,9 +14,10 @@
 #include <QTest>
 
 #include "app/mainwindow.h"
+#include "app/testcommands.h"
 #include "platform/winmsg.h"
 #include "sheet/model.h"
-#include "testfile/testcommands.h"
+#include "testfile/correction.h"
 #include "testfile/testfile.h"
 #include "tests/support/testmodel.h"
 

@@ -3,6 +3,7 @@
 #include <QWheelEvent>
 
 #include "platform/winmsg.h"
+#include "render/page.h"
 #include "sheet/model.h"
 #include "tests/support/testmodel.h"
 #include "view/view.h"
@@ -38,7 +39,7 @@ private slots:
     void viewPixelsFollowTheOffset_data();
     void viewPixelsFollowTheOffset();
     void frameIsTheOutermostPixels();
-    void controlShowsItsOwnCopy();
+    void controlPaintsTheViewBitmap();
     void qtEventsBecomeMessages();
 };
 
@@ -146,8 +147,9 @@ void TestView::viewPixelsFollowTheOffset()
 
     for (int v = 0; v < kViewHeight; ++v) {
         const int sheetRow = v - offset;
-        const QRgb want = sheetRow >= 0 && sheetRow < kSheetHeight ? t.m.sheetBitmap.pixel(0, sheetRow) : qRgb(255, 255, 255);
-        for (int x : {0, 397, kViewWidth - 1}) {
+        const QRgb want
+            = sheetRow >= 0 && sheetRow < kSheetHeight ? t.m.sheetBitmap.pixel(0, sheetRow) : qRgb(255, 255, 255);
+        for (int x : { 0, 397, kViewWidth - 1 }) {
             if (t.m.viewBitmap.pixel(x, v) != want)
                 QFAIL(qPrintable(QStringLiteral("view pixel (%1, %2) wrong").arg(x).arg(v)));
         }
@@ -173,16 +175,19 @@ void TestView::frameIsTheOutermostPixels()
     QCOMPARE(black, 2 * kSheetWidth + 2 * kSheetHeight - 4);
 }
 
-void TestView::controlShowsItsOwnCopy()
+void TestView::controlPaintsTheViewBitmap()
 {
     TestModel t;
-    refreshView(t.m);
-    const QImage before = t.m.viewControl->shownImage();
-    // Drawing into the bitmaps changes nothing on screen until a refresh.
-    t.m.viewBitmap.fill(Qt::red);
-    QCOMPARE(t.m.viewControl->shownImage(), before);
+    pageRecord(t.m).originY = -300;
     refreshView(t.m);
     QCOMPARE(t.m.viewControl->shownImage(), t.m.viewBitmap);
+    // Without a view bitmap (before the window opens, after it ends) the
+    // control is white rather than whatever was painted last.
+    releaseBitmaps(t.m);
+    const QImage blank = t.m.viewControl->shownImage();
+    QCOMPARE(blank.size(), QSize(kViewWidth, kViewHeight));
+    QCOMPARE(blank.pixel(0, 0), qRgb(255, 255, 255));
+    QCOMPARE(blank.pixel(kViewWidth - 1, kViewHeight - 1), qRgb(255, 255, 255));
 }
 
 void TestView::qtEventsBecomeMessages()
@@ -200,11 +205,11 @@ void TestView::qtEventsBecomeMessages()
     QCOMPARE(pageRecord(t.m).originY, 0);
 
     QWheelEvent towards(QPointF(10, 10), t.m.viewControl->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, -120),
-                        Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(t.m.viewControl, &towards);
     QCOMPARE(pageRecord(t.m).originY, -15);
     QWheelEvent sideways(QPointF(10, 10), t.m.viewControl->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(120, 0),
-                         Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(t.m.viewControl, &sideways);
     QCOMPARE(pageRecord(t.m).originY, -15);
 }

@@ -1,4 +1,4 @@
-#include "platform/qtinteraction.h"
+#include "app/qtinteraction.h"
 
 #include <QColorDialog>
 #include <QDir>

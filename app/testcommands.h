@@ -29,10 +29,6 @@ enum class OpenResult { Opened, Missing, Refused };
 // changes nothing.
 OpenResult openTestFile(Model& m, const QString& path);
 
-// Marks that agree with the key take hitColor; key answers the sheet lacks
-// are added in missColor; everything else keeps its state.
-void correctTest(Model& m);
-
 // "Grabar test", "Leer test" and "Corregir test".
 void saveTestCommand(Model& m);
 void readTestCommand(Model& m);

@@ -1,11 +1,13 @@
-#include "testfile/testcommands.h"
+#include "app/testcommands.h"
 
 #include <QFileInfo>
 
 #include "app/mainwindow.h"
 #include "app/menubar.h"
+#include "render/page.h"
 #include "sheet/layout.h"
 #include "sheet/model.h"
+#include "testfile/correction.h"
 #include "testfile/testfile.h"
 #include "view/view.h"
 
@@ -80,26 +82,6 @@ OpenResult openTestFile(Model& m, const QString& path)
     resetPageRecord(m);
     refreshView(m);
     return OpenResult::Opened;
-}
-
-void correctTest(Model& m)
-{
-    const int columns = m.answerCells.columns();
-    for (int q = 1; q <= kQuestions; ++q) {
-        for (int k = 1; k <= columns; ++k) {
-            AnswerCell& cell = m.answerCells.at(k, q);
-            // Only an exact 1 counts as marked: other values read from a
-            // file are left alone on both sides.
-            if (m.keyCells.at(k, q).marked != 1)
-                continue;
-            if (cell.marked == 1) {
-                cell.markColor = ColorRef(m.settings.hitColor);
-            } else if (cell.marked == 0) {
-                cell.marked = 1;
-                cell.markColor = ColorRef(m.settings.missColor);
-            }
-        }
-    }
 }
 
 void saveTestCommand(Model& m)
