@@ -1,4 +1,7 @@
+#include <cstring>
+
 #include <QApplication>
+#include <QImage>
 #include <QWidget>
 
 #include <benchmark/benchmark.h>
@@ -92,6 +95,20 @@ void BM_scrollStep(benchmark::State& state)
     benchmark::DoNotOptimize(pageRecord(s.m).originY);
 }
 BENCHMARK(BM_scrollStep)->Unit(benchmark::kMicrosecond);
+
+// The baseline the click and the scroll step are measured against: one plain
+// copy of the whole view bitmap.
+void BM_plainViewCopy(benchmark::State& state)
+{
+    Sheet s;
+    QImage copy(s.m.viewBitmap.size(), s.m.viewBitmap.format());
+    for (auto _ : state) {
+        std::memcpy(copy.bits(), s.m.viewBitmap.constBits(), std::size_t(s.m.viewBitmap.sizeInBytes()));
+        benchmark::ClobberMemory();
+    }
+    benchmark::DoNotOptimize(copy.constBits());
+}
+BENCHMARK(BM_plainViewCopy)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

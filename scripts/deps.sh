@@ -13,7 +13,7 @@ run_packages=(
     shared-mime-info desktop-file-utils
 )
 test_packages=(
-    libbenchmark-dev
+    libbenchmark-dev time bc
     clang libclang-rt-14-dev
     cups-daemon cups-client cups-ipp-utils cups-core-drivers poppler-utils
     shared-mime-info desktop-file-utils xdg-utils libfile-mimeinfo-perl libglib2.0-bin
