@@ -1,30 +1,38 @@
 #include "print/printer.h"
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <sys/socket.h>
+
 #include <cups/cups.h>
 
+#include <QBuffer>
+#include <QMarginsF>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QPainter>
-#include <QPrintEngine>
-#include <QPrinter>
-#include <QPrinterInfo>
-#include <QVariant>
+#include <QPdfWriter>
 
 #include "sheet/model.h"
 
 namespace {
 
-// Qt's CUPS print engine takes extra job options through this private
-// property key (PPK_CupsOptions in Qt's own print support); there is no
-// public call for the colour mode or the quality.
-constexpr auto kCupsOptionsKey = QPrintEngine::PrintEnginePropertyKey(0xfe00);
+// Every exchange with the print scheduler gives up after this long, so a
+// scheduler that takes connections but never answers cannot freeze the
+// window; it counts as unreachable.
+constexpr int kWaitMilliseconds = 5000;
 
 // IPP print-quality enums.
 constexpr int kIppDraft = 3;
 constexpr int kIppNormal = 4;
 constexpr int kIppHigh = 5;
 
-// The four levels of the set-up dialog onto IPP's three: "low resolution"
-// is an economy print just like draft, "medium" is the printer's normal
-// quality and only "high" asks for more.
+// IPP has three print qualities and the set-up dialog four levels, so two
+// levels must share one: "low resolution" is an economy print just like
+// draft, "medium" is the printer's normal quality and only "high" asks for
+// more.
 int ippQuality(int level)
 {
     switch (level) {
@@ -40,44 +48,146 @@ int ippQuality(int level)
     }
 }
 
-} // namespace
+double pointsFromHundredthsOfMillimetre(int value)
+{
+    return value * 72.0 / 2540.0;
+}
 
-PrinterCapabilities queryCapabilities(const QString& printerName)
+int stopWaiting(http_t*, void*)
+{
+    return 0;
+}
+
+struct HttpClose {
+    void operator()(http_t* http) const { httpClose(http); }
+};
+struct DestFree {
+    void operator()(cups_dest_t* dest) const { cupsFreeDests(1, dest); }
+};
+struct DestInfoFree {
+    void operator()(cups_dinfo_t* info) const { cupsFreeDestInfo(info); }
+};
+
+// The default printer, attached: a connection of its own to the scheduler
+// and what the scheduler said about the queue.
+struct AttachedPrinter {
+    std::unique_ptr<http_t, HttpClose> http;
+    std::unique_ptr<cups_dest_t, DestFree> dest;
+    std::unique_ptr<cups_dinfo_t, DestInfoFree> info;
+};
+
+// Nothing when there is no default printer, the scheduler does not answer
+// in time, or the queue takes no jobs: a job sent to a refusing queue would
+// be lost without a word.
+std::optional<AttachedPrinter> attachDefaultPrinter()
+{
+    AttachedPrinter printer;
+    printer.http.reset(
+        httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, kWaitMilliseconds, nullptr));
+    if (!printer.http)
+        return std::nullopt;
+    httpSetTimeout(printer.http.get(), kWaitMilliseconds / 1000.0, stopWaiting, nullptr);
+
+    printer.dest.reset(cupsGetNamedDest(printer.http.get(), nullptr, nullptr));
+    if (!printer.dest)
+        return std::nullopt;
+    const char* accepting
+        = cupsGetOption("printer-is-accepting-jobs", printer.dest->num_options, printer.dest->options);
+    if (accepting && std::strcmp(accepting, "false") == 0)
+        return std::nullopt;
+    printer.info.reset(cupsCopyDestInfo(printer.http.get(), printer.dest.get()));
+    if (!printer.info)
+        return std::nullopt;
+    return printer;
+}
+
+PrinterCapabilities capabilitiesOf(const AttachedPrinter& printer)
 {
     PrinterCapabilities caps;
-    const QByteArray name = printerName.toLocal8Bit();
-    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(), nullptr);
-    if (!dest)
-        return caps;
-    caps.reachable = true;
-    cups_dinfo_t* info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest);
-    if (info) {
-        if (ipp_attribute_t* copies = cupsFindDestSupported(CUPS_HTTP_DEFAULT, dest, info, CUPS_COPIES)) {
-            int upper = 0;
-            if (ippGetValueTag(copies) == IPP_TAG_RANGE)
-                ippGetRange(copies, 0, &upper);
-            else if (ippGetValueTag(copies) == IPP_TAG_INTEGER)
-                upper = ippGetInteger(copies, 0);
-            caps.maxCopies = upper;
-        }
-        if (ipp_attribute_t* modes = cupsFindDestSupported(CUPS_HTTP_DEFAULT, dest, info, CUPS_PRINT_COLOR_MODE)) {
-            for (int i = 0; i < ippGetCount(modes); ++i)
-                caps.colorModes.append(QString::fromUtf8(ippGetString(modes, i, nullptr)));
-        }
-        if (ipp_attribute_t* qualities = cupsFindDestSupported(CUPS_HTTP_DEFAULT, dest, info, CUPS_PRINT_QUALITY)) {
-            for (int i = 0; i < ippGetCount(qualities); ++i)
-                caps.qualities.append(ippGetInteger(qualities, i));
-        }
-        cupsFreeDestInfo(info);
+    http_t* http = printer.http.get();
+    cups_dest_t* dest = printer.dest.get();
+    cups_dinfo_t* info = printer.info.get();
+    if (ipp_attribute_t* copies = cupsFindDestSupported(http, dest, info, CUPS_COPIES)) {
+        int upper = 0;
+        if (ippGetValueTag(copies) == IPP_TAG_RANGE)
+            ippGetRange(copies, 0, &upper);
+        else if (ippGetValueTag(copies) == IPP_TAG_INTEGER)
+            upper = ippGetInteger(copies, 0);
+        caps.maxCopies = upper;
     }
-    cupsFreeDests(1, dest);
+    if (ipp_attribute_t* modes = cupsFindDestSupported(http, dest, info, CUPS_PRINT_COLOR_MODE)) {
+        for (int i = 0; i < ippGetCount(modes); ++i)
+            caps.colorModes.append(QString::fromUtf8(ippGetString(modes, i, nullptr)));
+    }
+    if (ipp_attribute_t* qualities = cupsFindDestSupported(http, dest, info, CUPS_PRINT_QUALITY)) {
+        for (int i = 0; i < ippGetCount(qualities); ++i)
+            caps.qualities.append(ippGetInteger(qualities, i));
+    }
     return caps;
 }
+
+int collectionInteger(ipp_t* collection, const char* name)
+{
+    ipp_attribute_t* attr = ippFindAttribute(collection, name, IPP_TAG_INTEGER);
+    return attr ? ippGetInteger(attr, 0) : -1;
+}
+
+// The default paper as the queue reports it, sizes and margins in
+// hundredths of a millimetre; false when it reports none.
+bool defaultMedia(const AttachedPrinter& printer, cups_size_t& size)
+{
+    http_t* http = printer.http.get();
+    cups_dest_t* dest = printer.dest.get();
+    cups_dinfo_t* info = printer.info.get();
+    if (ipp_attribute_t* col = cupsFindDestDefault(http, dest, info, "media-col")) {
+        ipp_t* media = ippGetCollection(col, 0);
+        ipp_attribute_t* sizeAttr = ippFindAttribute(media, "media-size", IPP_TAG_BEGIN_COLLECTION);
+        ipp_t* dimensions = sizeAttr ? ippGetCollection(sizeAttr, 0) : nullptr;
+        if (dimensions) {
+            size.width = collectionInteger(dimensions, "x-dimension");
+            size.length = collectionInteger(dimensions, "y-dimension");
+            size.left = std::max(0, collectionInteger(media, "media-left-margin"));
+            size.right = std::max(0, collectionInteger(media, "media-right-margin"));
+            size.top = std::max(0, collectionInteger(media, "media-top-margin"));
+            size.bottom = std::max(0, collectionInteger(media, "media-bottom-margin"));
+            if (size.width > size.left + size.right && size.length > size.top + size.bottom)
+                return true;
+        }
+    }
+    // Only the paper's name: its margins come from the queue's list of
+    // papers.
+    if (ipp_attribute_t* name = cupsFindDestDefault(http, dest, info, CUPS_MEDIA)) {
+        if (const char* media = ippGetString(name, 0, nullptr))
+            return cupsGetDestMediaByName(http, dest, info, media, CUPS_MEDIA_FLAGS_DEFAULT, &size) != 0;
+    }
+    return false;
+}
+
+// The paper the printer uses when the job names none, so the sheet is laid
+// out on the page that actually comes out.
+PaperLayout defaultPaperOf(const AttachedPrinter& printer)
+{
+    cups_size_t size {};
+    if (!defaultMedia(printer, size)) {
+        // A queue that names no paper at all: the whole of an A4 sheet.
+        const QSizeF paper = QPageSize(QPageSize::A4).size(QPageSize::Point);
+        return { paper, QRectF(QPointF(0, 0), paper) };
+    }
+    const auto pt = pointsFromHundredthsOfMillimetre;
+    PaperLayout layout;
+    layout.paper = QSizeF(pt(size.width), pt(size.length));
+    layout.printable = QRectF(
+        pt(size.left), pt(size.top), pt(size.width - size.left - size.right), pt(size.length - size.top - size.bottom));
+    return layout;
+}
+
+} // namespace
 
 DeviceSettings deviceSettingsFor(const PrintSettings& settings, const PrinterCapabilities& capabilities)
 {
     DeviceSettings device;
-    // Copies 0 would make CUPS refuse the job; it means "not chosen".
+    // A chosen count goes out even when it is 1: left out, the queue's own
+    // default applies, which may be more. 0 means "not chosen".
     if (settings.printCopies >= 1 && settings.printCopies <= capabilities.maxCopies)
         device.copies = settings.printCopies;
 
@@ -93,43 +203,70 @@ DeviceSettings deviceSettingsFor(const PrintSettings& settings, const PrinterCap
     return device;
 }
 
+QByteArray sheetPdf(const QImage& image, const PaperLayout& layout)
+{
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    // One unit per point, so the layout's measures are used as they are.
+    writer.setResolution(72);
+    writer.setPageLayout(QPageLayout(QPageSize(layout.paper, QPageSize::Point, QString(), QPageSize::ExactMatch),
+        QPageLayout::Portrait, QMarginsF()));
+    QPainter painter(&writer);
+    // Without the lossless hint the image goes in as JPEG, which shifts the
+    // colours; without smoothing the viewer or printer only repeats pixels
+    // when it stretches the image and invents no colours in between.
+    painter.setRenderHint(QPainter::LosslessImageRendering);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    // The two axes are scaled on their own so the sheet fills the printable
+    // area exactly.
+    painter.drawImage(layout.printable, image);
+    painter.end();
+    return pdf;
+}
+
 QString defaultPrinterName()
 {
-    return QPrinterInfo::defaultPrinterName();
+    const auto printer = attachDefaultPrinter();
+    return printer ? QString::fromUtf8(printer->dest->name) : QString();
 }
 
 PrintResult printOnDefaultPrinter(const QImage& image, const PrintSettings& settings)
 {
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull())
+    auto printer = attachDefaultPrinter();
+    if (!printer)
         return PrintResult::DeviceUnavailable;
-    if (info.printerName().isEmpty())
+    if (!printer->dest->name || !*printer->dest->name)
         return PrintResult::NoPrinterName;
+    http_t* http = printer->http.get();
+    cups_dest_t* dest = printer->dest.get();
+    cups_dinfo_t* info = printer->info.get();
 
-    QPrinter printer(info, QPrinter::HighResolution);
-    if (!printer.isValid())
-        return PrintResult::DeviceUnavailable;
-    printer.setDocName(QStringLiteral("Print Job"));
-    printer.setFullPage(false);
-
-    // Qt hands the job to CUPS only when the document ends and reports no
-    // failure then, so a queue that cannot be reached is caught here.
-    const PrinterCapabilities capabilities = queryCapabilities(info.printerName());
-    if (!capabilities.reachable)
-        return PrintResult::DeviceUnavailable;
-    const DeviceSettings device = deviceSettingsFor(settings, capabilities);
+    const DeviceSettings device = deviceSettingsFor(settings, capabilitiesOf(*printer));
+    cups_option_t* options = nullptr;
+    int optionCount = 0;
     if (device.copies > 0)
-        printer.setCopyCount(device.copies);
-    if (!device.jobOptions.isEmpty())
-        printer.printEngine()->setProperty(kCupsOptionsKey, device.jobOptions);
+        optionCount = cupsAddIntegerOption(CUPS_COPIES, device.copies, optionCount, &options);
+    for (qsizetype i = 0; i + 1 < device.jobOptions.size(); i += 2) {
+        optionCount = cupsAddOption(device.jobOptions[i].toUtf8().constData(),
+            device.jobOptions[i + 1].toUtf8().constData(), optionCount, &options);
+    }
+    const QByteArray pdf = sheetPdf(image, defaultPaperOf(*printer));
 
-    QPainter painter;
-    if (!painter.begin(&printer))
+    int jobId = 0;
+    const ipp_status_t created = cupsCreateDestJob(http, dest, info, &jobId, "Print Job", optionCount, options);
+    cupsFreeOptions(optionCount, options);
+    if (created > IPP_STATUS_OK_CONFLICTING || jobId == 0)
         return PrintResult::DeviceUnavailable;
-    // With the page not full, the painter's origin is the printable area's
-    // corner and the device size is that area in device pixels. The two
-    // axes are scaled on their own so the sheet fills the area exactly.
-    painter.drawImage(QRect(0, 0, printer.width(), printer.height()), image);
-    painter.end();
+
+    // Failures while the page goes out are not reported, but a job left
+    // without its document would wait in the queue for ever.
+    const bool sent = cupsStartDestDocument(http, dest, info, jobId, "Print Job", CUPS_FORMAT_PDF, 0, nullptr, 1)
+            == HTTP_STATUS_CONTINUE
+        && cupsWriteRequestData(http, pdf.constData(), std::size_t(pdf.size())) == HTTP_STATUS_CONTINUE
+        && cupsFinishDestDocument(http, dest, info) <= IPP_STATUS_OK_CONFLICTING;
+    if (!sent)
+        cupsCancelDestJob(http, dest, jobId);
     return PrintResult::Printed;
 }

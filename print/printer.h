@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QList>
+#include <QRectF>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 
@@ -10,33 +13,39 @@ struct PrintSettings;
 // What the default printer's queue says it supports. An empty list or a
 // zero maximum means the queue does not report that option at all.
 struct PrinterCapabilities {
-    bool reachable = false;
     int maxCopies = 0;
     QStringList colorModes;
     QList<int> qualities;
 };
 
 // What the print run asks of the printer: a copy count (0 leaves the
-// printer's default) and CUPS job options as name, value pairs.
+// printer's default) and further job options as name, value pairs.
 struct DeviceSettings {
     int copies = 0;
     QStringList jobOptions;
 };
 
-// Asks the scheduler about a queue; empty capabilities when it cannot be
-// reached.
-PrinterCapabilities queryCapabilities(const QString& printerName);
-
 // Only values that were chosen and that the queue supports are passed on;
 // everything else stays at the printer's default.
 DeviceSettings deviceSettingsFor(const PrintSettings& settings, const PrinterCapabilities& capabilities);
 
+// The printer's default paper, in points, and the part of it the printer can
+// mark, measured from the paper's top-left corner.
+struct PaperLayout {
+    QSizeF paper;
+    QRectF printable;
+};
+
+// One page holding `image` stretched over the whole printable area, as a PDF
+// whose image data keeps every pixel's exact colour.
+QByteArray sheetPdf(const QImage& image, const PaperLayout& layout);
+
 // The default printer's name, without printing anything; empty when there
-// is none.
+// is none, or it cannot be reached or takes no jobs.
 QString defaultPrinterName();
 
 enum class PrintResult { Printed, DeviceUnavailable, NoPrinterName };
 
-// Prints `image` on one page of the default printer, stretched over the
-// whole printable area, without any dialog.
+// Prints `image` on one page of the default printer, on its own default
+// paper, stretched over the whole printable area, without any dialog.
 PrintResult printOnDefaultPrinter(const QImage& image, const PrintSettings& settings);

@@ -3,8 +3,12 @@
 # default copy limit and "single", whose queues allow one copy only. Each
 # listens on its own socket under STATE, keeps its own configuration, spool
 # and logs there, and has the default printer "zelvora" whose device writes
-# every job to STATE/NAME/out/job.pdf. Nothing of the machine's own CUPS is
-# read or changed. Usage: cups-start.sh STATE PPD
+# every job to STATE/NAME/out/job.pdf. "main" has further queues, each
+# writing to STATE/main/out/QUEUE.pdf: "letter", whose default paper is US
+# Letter; "twocopies", which prints two copies unless told otherwise; and
+# "rejecting", which refuses jobs. STATE/silent/cups.sock takes connections
+# and never answers. Nothing of the machine's own CUPS is read or changed.
+# Usage: cups-start.sh STATE PPD
 set -euo pipefail
 
 state=$1
@@ -102,5 +106,31 @@ CONF
     CUPS_SERVERROOT=$dir/etc lpadmin -h "$dir/cups.sock" -d zelvora
 }
 
+add_queue() {
+    local dir=$state/$1 queue=$2
+    shift 2
+    CUPS_SERVERROOT=$dir/etc lpadmin -h "$dir/cups.sock" -p "$queue" -E \
+        -v "file://$dir/out/$queue.pdf" -P "$ppd" "$@"
+}
+
 start_scheduler main 9999
 start_scheduler single 1
+add_queue main letter -o PageSize=Letter
+add_queue main twocopies -o copies-default=2
+add_queue main rejecting
+CUPS_SERVERROOT=$state/main/etc cupsreject -h "$state/main/cups.sock" rejecting
+
+# A scheduler that has hung: connections are taken and held, and nothing is
+# ever read or answered.
+mkdir -p "$state/silent"
+setsid perl -MIO::Socket::UNIX -e '
+    my $server = IO::Socket::UNIX->new(Type => SOCK_STREAM(), Local => $ARGV[0], Listen => 16)
+        or die "listen: $!";
+    my @held;
+    while (my $client = $server->accept) { push @held, $client }
+' "$state/silent/cups.sock" </dev/null >>"$state/silent/listener.out" 2>&1 &
+echo $! >"$state/silent/listener.pid"
+for _ in $(seq 1 50); do
+    [ -S "$state/silent/cups.sock" ] && break
+    sleep 0.1
+done

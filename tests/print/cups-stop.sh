@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Stops the private schedulers of cups-start.sh and removes their folder.
+# Stops the private schedulers and the silent listener of cups-start.sh and
+# removes their folder.
 # Usage: cups-stop.sh STATE
 set -uo pipefail
 
 state=$1
-for pidfile in "$state"/*/cupsd.pid; do
+for pidfile in "$state"/*/*.pid; do
     [ -f "$pidfile" ] || continue
     pid=$(cat "$pidfile")
     if kill -0 "$pid" 2>/dev/null; then
