@@ -6,8 +6,10 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QEventLoop>
+#include <QFocusEvent>
 #include <QFont>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
@@ -47,14 +49,49 @@ QLabel* addLabel(QWidget* parent, const QString& text, const char* name)
     return label;
 }
 
+// A drop-down list whose edit field may be typed into but is never read.
+// Qt's combo box would select the entry matching the typed text when the
+// field is left or Return is pressed, so the field is first set back to the
+// selected entry.
+class EntryList final : public QComboBox {
+public:
+    explicit EntryList(QWidget* parent)
+        : QComboBox(parent)
+    {
+        setEditable(true);
+        setInsertPolicy(QComboBox::NoInsert);
+        // Completion would also pick entries from what was typed.
+        setCompleter(nullptr);
+    }
+
+protected:
+    void focusOutEvent(QFocusEvent* event) override
+    {
+        showSelectedEntry();
+        QComboBox::focusOutEvent(event);
+    }
+
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+            showSelectedEntry();
+        QComboBox::keyPressEvent(event);
+    }
+
+private:
+    void showSelectedEntry()
+    {
+        const QString selected = currentIndex() < 0 ? QString() : itemText(currentIndex());
+        if (currentText() != selected)
+            setEditText(selected);
+    }
+};
+
 QComboBox* addList(QWidget* parent, const QStringList& entries, int position, const char* name)
 {
-    auto* combo = new QComboBox(parent);
+    auto* combo = new EntryList(parent);
     combo->setObjectName(QLatin1String(name));
     combo->setFont(sansFont(10, false));
-    // The edit field may be typed into, but only a list entry is ever taken.
-    combo->setEditable(true);
-    combo->setInsertPolicy(QComboBox::NoInsert);
     combo->setFocusPolicy(Qt::StrongFocus);
     combo->addItems(entries);
     // Position 0 (nothing chosen yet) and anything past the list select

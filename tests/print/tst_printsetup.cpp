@@ -100,6 +100,7 @@ private slots:
     void firstOpeningShowsNothing();
     void remembersSelection_data();
     void remembersSelection();
+    void onlyTheSelectedEntryCounts_data();
     void onlyTheSelectedEntryCounts();
     void closingKeepsNothing();
     void runLeavesOtherWindowsUsable_data();
@@ -178,18 +179,43 @@ void TestPrintSetup::remembersSelection()
     QTEST(shown(list(dialog, "quality")), "qualityShown");
 }
 
+void TestPrintSetup::onlyTheSelectedEntryCounts_data()
+{
+    QTest::addColumn<int>("leaveKey");
+    QTest::newRow("field left") << int(Qt::Key_Tab);
+    QTest::newRow("Return in the field") << int(Qt::Key_Return);
+}
+
 void TestPrintSetup::onlyTheSelectedEntryCounts()
 {
+    QFETCH(int, leaveKey);
+
     PrintSetupRequest request;
     request.printQuality = 2;
     PrintSetupDialog dialog(request);
     dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
     list(dialog, "colorMode")->setCurrentIndex(1);
-    // Typed over nothing selected, and over a selected entry.
-    QTest::keyClicks(list(dialog, "copies")->lineEdit(), QStringLiteral("05 copias"));
-    list(dialog, "quality")->lineEdit()->clear();
-    QTest::keyClicks(list(dialog, "quality")->lineEdit(), QStringLiteral("4"));
-    clickSeguir(dialog);
+
+    // Typed over nothing selected, in another case than the entry's, and
+    // over a selected entry; then the field is left.
+    QComboBox* copies = list(dialog, "copies");
+    copies->setFocus();
+    QTest::keyClicks(copies, QStringLiteral("05 COPIAS"));
+    QTest::keyClick(copies, Qt::Key(leaveKey));
+    QComboBox* quality = list(dialog, "quality");
+    quality->setFocus();
+    quality->lineEdit()->selectAll();
+    QTest::keyClicks(quality, QStringLiteral("4 - alta"));
+    QTest::keyClick(quality, Qt::Key(leaveKey));
+
+    // The fields show what counts again.
+    QCOMPARE(copies->currentIndex(), -1);
+    QCOMPARE(copies->currentText(), QString());
+    QCOMPARE(quality->currentText(), kQualities[1]);
+    if (dialog.result() != QDialog::Accepted)
+        clickSeguir(dialog);
     QCOMPARE(dialog.choice().copies, QString());
     QCOMPARE(dialog.choice().colorMode, kColorModes[1]);
     QCOMPARE(dialog.choice().quality, kQualities[1]);
