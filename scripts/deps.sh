@@ -8,6 +8,7 @@ build_packages=(
     qt6-base-dev qt6-qpa-plugins libgl-dev
     fonts-inconsolata
     libcups2-dev fonts-dejavu-core
+    libxlsxwriter-dev
 )
 run_packages=(
     shared-mime-info desktop-file-utils
@@ -18,6 +19,7 @@ test_packages=(
     cups-daemon cups-client cups-ipp-utils cups-core-drivers poppler-utils
     shared-mime-info desktop-file-utils xdg-utils libfile-mimeinfo-perl libglib2.0-bin
     xvfb openbox xdotool x11-apps x11-utils
+    python3-openpyxl
 )
 
 wanted=("${build_packages[@]}")

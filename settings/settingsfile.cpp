@@ -19,15 +19,15 @@ struct SettingKey {
 constexpr QStringView kSection = u"Personalizar";
 
 // Read and written in this order.
-const std::array<SettingKey, 7> kKeys = {{
-    {u"Tipo Letra", &Settings::letterCase, u"1"},
-    {u"Forma", &Settings::cellShape, u"0"},
-    {u"Test", &Settings::testType, u"0"},
-    {u"Color Relleno", &Settings::fillColor, u"0"},
-    {u"Color Texto", &Settings::textColor, u"0"},
-    {u"Color Acierto", &Settings::hitColor, u"65280"},
-    {u"Color Fallo", &Settings::missColor, u"255"},
-}};
+const std::array<SettingKey, 7> kKeys = { {
+    { u"Tipo Letra", &Settings::letterCase, u"1" },
+    { u"Forma", &Settings::cellShape, u"0" },
+    { u"Test", &Settings::testType, u"0" },
+    { u"Color Relleno", &Settings::fillColor, u"0" },
+    { u"Color Texto", &Settings::textColor, u"0" },
+    { u"Color Acierto", &Settings::hitColor, u"65280" },
+    { u"Color Fallo", &Settings::missColor, u"255" },
+} };
 
 // One blank in front of a value that is not negative, where the minus sign
 // of a negative one stands.
@@ -73,4 +73,12 @@ void settingsFile(Model& m, const QString& mode)
         getSettings(m, settingsFilePath(m));
     else if (mode == u"save")
         saveSettings(m, settingsFilePath(m));
+}
+
+Settings defaultSettings()
+{
+    Settings s;
+    for (const SettingKey& k : kKeys)
+        s.*k.value = textToNumber(k.defaultText);
+    return s;
 }

@@ -10,3 +10,7 @@
 // Shows nothing and reports nothing: a file that cannot be written leaves
 // the old one (or none) in place, and the program carries on.
 void settingsFile(Model& m, const QString& mode);
+
+// The settings a missing "Configuracion.ini" gives: capitals, square cells,
+// the five-answer test, black marks and text, green hits, red misses.
+Settings defaultSettings();

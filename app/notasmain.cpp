@@ -1,0 +1,43 @@
+#include <cstdio>
+
+#include <unistd.h>
+
+#include <QGuiApplication>
+#include <QTextStream>
+
+#include "grading/notasprogram.h"
+
+int main(int argc, char** argv)
+{
+    // Read before Qt sees the command line, so no file name is taken for
+    // one of Qt's own options.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QString error;
+    const std::optional<NotasOptions> options = parseNotasArguments(arguments, error);
+    if (!options) {
+        err << "zelvora-notas: " << error << "\nPruebe «zelvora-notas --help».\n";
+        return kUsageError;
+    }
+    if (options->help) {
+        out << notasHelpText();
+        return kAllGraded;
+    }
+    if (options->version) {
+        out << "zelvora-notas " << ZELVORA_VERSION << '\n';
+        return kAllGraded;
+    }
+
+    // Text is drawn into the PDFs through a GUI application, but nothing is
+    // shown: without a platform chosen, none is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    char* qtArgv[] = { argv[0], nullptr };
+    QGuiApplication application(qtArgc, qtArgv);
+    return runNotas(*options, out, err, isatty(fileno(stderr)) != 0);
+}

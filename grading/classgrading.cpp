@@ -1,0 +1,119 @@
+#include "grading/classgrading.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+
+#include "sheet/model.h"
+#include "testfile/testfile.h"
+
+namespace {
+
+QString identity(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+} // namespace
+
+QString refusalReason(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("no existe");
+    if (info.isDir())
+        return QStringLiteral("es una carpeta");
+    if (!info.isFile())
+        return QStringLiteral("no es un fichero normal");
+    if (info.size() == 0)
+        return QStringLiteral("está vacío");
+    if (info.size() % kTestRecordSize != 0)
+        return QStringLiteral("no es un test: su longitud (%1 bytes) no es múltiplo de %2")
+            .arg(info.size())
+            .arg(kTestRecordSize);
+    return QStringLiteral("no se puede leer");
+}
+
+std::optional<GradingKey> readGradingKey(Model& scratch, const QString& path, QString& reason)
+{
+    scratch.testFileName = path;
+    if (readTestFile(scratch) != ReadResult::Accepted) {
+        reason = refusalReason(path);
+        return std::nullopt;
+    }
+    GradingKey key = gradingKey(scratch.answerCells, scratch.settings.testType);
+    if (key.answers == 0) {
+        reason = QStringLiteral("su tipo de test (%1) no existe").arg(scratch.settings.testType);
+        return std::nullopt;
+    }
+    if (key.questions.empty()) {
+        reason = QStringLiteral("no marca ninguna respuesta");
+        return std::nullopt;
+    }
+    return key;
+}
+
+QStringList answerFiles(const QStringList& inputs, const QString& keyPath, std::vector<RefusedFile>& refused)
+{
+    QStringList files;
+    QSet<QString> seen { identity(keyPath) };
+    const auto add = [&](const QString& path) {
+        if (!seen.contains(identity(path))) {
+            seen.insert(identity(path));
+            files << path;
+        }
+    };
+    for (const QString& input : inputs) {
+        const QFileInfo info(input);
+        if (info.isDir()) {
+            const QDir folder(input);
+            const QStringList names = folder.entryList({ QStringLiteral("*.ztest") },
+                QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+            for (const QString& name : names)
+                add(folder.filePath(name));
+        } else if (info.exists()) {
+            add(input);
+        } else {
+            refused.push_back({ input, QStringLiteral("no existe") });
+        }
+    }
+    return files;
+}
+
+std::optional<StudentResult> gradeAnswerFile(
+    Model& scratch, const QString& path, const GradingKey& key, const ScoringRules& rules, QString& reason)
+{
+    scratch.testFileName = path;
+    if (readTestFile(scratch) != ReadResult::Accepted) {
+        reason = refusalReason(path);
+        return std::nullopt;
+    }
+    // The same test type the key must share when a sheet is corrected.
+    if (scratch.settings.testType != key.testType) {
+        reason = QStringLiteral("es de otro tipo de test (%1) que la clave (%2)")
+                     .arg(testTypeName(scratch.settings.testType), testTypeName(key.testType));
+        return std::nullopt;
+    }
+    StudentResult result = scoreStudent(key, sheetAnswers(scratch.answerCells, key.answers), rules);
+    result.name = fileNameOf(path);
+    result.path = path;
+    return result;
+}
+
+void gradeClass(
+    Model& scratch, const QStringList& files, ClassGrading& grading, const std::function<void(int, int)>& progress)
+{
+    grading.students.reserve(std::size_t(files.size()));
+    int done = 0;
+    for (const QString& path : files) {
+        QString reason;
+        if (std::optional<StudentResult> result = gradeAnswerFile(scratch, path, grading.key, grading.rules, reason))
+            grading.students.push_back(std::move(*result));
+        else
+            grading.refused.push_back({ path, reason });
+        if (progress)
+            progress(++done, int(files.size()));
+    }
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include <QString>
+#include <QStringList>
+
+#include "grading/scoring.h"
+
+struct Model;
+
+// A file left out of the class and why, in words a teacher can act on.
+struct RefusedFile {
+    QString path;
+    QString reason;
+};
+
+struct ClassGrading {
+    QString keyPath;
+    GradingKey key;
+    ScoringRules rules;
+    std::vector<StudentResult> students;
+    std::vector<RefusedFile> refused;
+};
+
+// Reads the key at `path` with the sheet's own reader. Empty, with `reason`
+// set, when it cannot be used: refused by the reader, or marking no answer
+// of its test type.
+std::optional<GradingKey> readGradingKey(Model& scratch, const QString& path, QString& reason);
+
+// The answer files named by the inputs, in order: a file as given, a folder
+// by its ".ztest" files sorted by name (not its subfolders). The key itself
+// and a file named twice are left out. Inputs that do not exist are refused.
+QStringList answerFiles(const QStringList& inputs, const QString& keyPath, std::vector<RefusedFile>& refused);
+
+// Reads and scores one answer file against the key, or says why not.
+std::optional<StudentResult> gradeAnswerFile(
+    Model& scratch, const QString& path, const GradingKey& key, const ScoringRules& rules, QString& reason);
+
+// Grades every file, keeping each student's answers only; `progress` (may be
+// empty) hears after each file how many of how many are done.
+void gradeClass(Model& scratch, const QStringList& files, ClassGrading& grading,
+    const std::function<void(int, int)>& progress = {});
+
+// Why the sheet's reader refused the file at `path`.
+QString refusalReason(const QString& path);

@@ -1,0 +1,54 @@
+#include "grading/csvexport.h"
+
+#include "grading/classgrading.h"
+#include "platform/atomicfile.h"
+
+namespace {
+
+void appendField(QByteArray& out, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\r') && !bytes.contains('\n')) {
+        out += bytes;
+        return;
+    }
+    out += '"';
+    for (const char c : bytes) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+} // namespace
+
+QString gradeText(double grade)
+{
+    return QString::number(grade, 'f', 2);
+}
+
+QByteArray classCsv(const ClassGrading& grading)
+{
+    QByteArray out;
+    out += "Fichero,Aciertos,Fallos,En blanco,Nota";
+    for (const int q : grading.key.questions)
+        out += ",P" + QByteArray::number(q);
+    out += "\r\n";
+    for (const StudentResult& s : grading.students) {
+        appendField(out, s.name);
+        out += ',' + QByteArray::number(s.hits) + ',' + QByteArray::number(s.misses) + ','
+            + QByteArray::number(s.blanks) + ',' + gradeText(s.grade).toLatin1();
+        for (const int q : grading.key.questions) {
+            out += ',';
+            out += answerLetters(s.answers[std::size_t(q - 1)], grading.key.testType).toLatin1();
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
+bool writeClassCsv(const QString& path, const ClassGrading& grading)
+{
+    return writeFileAtomically(path, classCsv(grading));
+}

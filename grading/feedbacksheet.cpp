@@ -1,0 +1,96 @@
+#include "grading/feedbacksheet.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QFont>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+
+#include "grading/classgrading.h"
+#include "grading/csvexport.h"
+#include "settings/settingsfile.h"
+#include "sheet/layout.h"
+#include "sheet/model.h"
+#include "testfile/testcommands.h"
+#include "testfile/testfile.h"
+
+namespace {
+
+constexpr double kPageWidth = 595.276;
+constexpr double kSheetTop = 100;
+constexpr double kSheetBottom = 820;
+
+void headerText(QPainter& p, double y, const QString& text, double size, bool bold)
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSizeF(size);
+    font.setBold(bold);
+    p.setFont(font);
+    p.drawText(QPointF(50, y), text);
+}
+
+} // namespace
+
+QRectF feedbackSheetRect()
+{
+    const double height = kSheetBottom - kSheetTop;
+    const double width = height * kSheetWidth / kSheetHeight;
+    return QRectF((kPageWidth - width) / 2, kSheetTop, width, height);
+}
+
+void prepareFeedbackModel(Model& m)
+{
+    m.settings = defaultSettings();
+    recreatePages(m);
+    createBitmaps(m);
+    resetPageRecord(m);
+}
+
+QByteArray feedbackSheetPdf(Model& m, const ClassGrading& grading, const StudentResult& student)
+{
+    m.testFileName = student.path;
+    if (readTestFile(m) != ReadResult::Accepted || m.settings.testType != grading.key.testType)
+        return {};
+    m.keyCells = grading.key.cells;
+    correctTest(m);
+    buildSheet(m, 1);
+
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setTitle(student.name);
+        writer.setCreator(QStringLiteral("zelvora-notas"));
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setResolution(72);
+        QPainter p(&writer);
+        // The marks' colours are what the student reads; JPEG would smear them.
+        p.setRenderHint(QPainter::LosslessImageRendering);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        headerText(p, 50, student.name, 14, true);
+        headerText(p, 72,
+            QStringLiteral("Aciertos: %1    Fallos: %2    En blanco: %3    Nota: %4 de %5%6")
+                .arg(student.hits)
+                .arg(student.misses)
+                .arg(student.blanks)
+                .arg(gradeText(student.grade), QString::number(grading.rules.scale, 'g', 6),
+                    student.passed ? QStringLiteral(" (aprobado)") : QString()),
+            11, false);
+        headerText(p, 90, QStringLiteral("Clave: %1").arg(fileNameOf(grading.keyPath)), 9, false);
+        p.drawImage(feedbackSheetRect(), m.sheetBitmap);
+    }
+    return bytes;
+}
+
+QString feedbackFileName(const QString& answerFile, QSet<QString>& taken)
+{
+    const QString base = QFileInfo(answerFile).completeBaseName();
+    QString name = base + QStringLiteral(".pdf");
+    for (int n = 2; taken.contains(name); ++n)
+        name = QStringLiteral("%1-%2.pdf").arg(base).arg(n);
+    taken.insert(name);
+    return name;
+}

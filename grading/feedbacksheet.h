@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QRectF>
+#include <QSet>
+#include <QString>
+
+struct Model;
+struct ClassGrading;
+struct StudentResult;
+
+// Where the corrected sheet stands on the A4 page, in points from the top
+// left; the student's figures are written above it.
+QRectF feedbackSheetRect();
+
+// A model ready to draw feedback sheets: its bitmaps made and the settings
+// file's default colours, so every student's sheet looks the same whatever
+// the teacher's own settings.
+void prepareFeedbackModel(Model& m);
+
+// The student's sheet read again from its file, corrected against the key
+// and built as "Corregir test" leaves it, on one A4 page under a header with
+// the student's hits, misses, blanks and grade. Empty when the file can no
+// longer be read.
+QByteArray feedbackSheetPdf(Model& m, const ClassGrading& grading, const StudentResult& student);
+
+// The file name of each student's sheet: the answer file's base name with
+// ".pdf"; a name already taken by an earlier student gets "-2", "-3", ...
+QString feedbackFileName(const QString& answerFile, QSet<QString>& taken);

@@ -1,0 +1,317 @@
+#include "grading/notasprogram.h"
+
+#include <array>
+#include <cmath>
+#include <memory>
+
+#include <QDir>
+#include <QSet>
+#include <QTextStream>
+
+#include "grading/classgrading.h"
+#include "grading/classreport.h"
+#include "grading/csvexport.h"
+#include "grading/feedbacksheet.h"
+#include "grading/statistics.h"
+#include "grading/xlsxexport.h"
+#include "platform/atomicfile.h"
+#include "sheet/model.h"
+
+namespace {
+
+// Below this many files the run is over before a bar would be read.
+constexpr int kProgressFrom = 200;
+constexpr int kProgressWidth = 30;
+// Longer file names are shown whole but no longer align the table.
+constexpr int kNameColumnLimit = 40;
+
+// Options that take a value, and where the value goes.
+struct ValueOption {
+    QLatin1StringView name;
+    QString NotasOptions::*target;
+};
+
+const std::array<ValueOption, 5> kValueOptions { {
+    { QLatin1StringView("--clave"), &NotasOptions::key },
+    { QLatin1StringView("--csv"), &NotasOptions::csv },
+    { QLatin1StringView("--xlsx"), &NotasOptions::xlsx },
+    { QLatin1StringView("--informe"), &NotasOptions::report },
+    { QLatin1StringView("--hojas"), &NotasOptions::sheets },
+} };
+
+// A decimal number with a point or, as Spanish writes it, a comma.
+std::optional<double> number(QString text)
+{
+    text.replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+bool setNumberOption(NotasOptions& o, QStringView name, const QString& value, QString& error)
+{
+    const std::optional<double> n = number(value);
+    if (name == u"--penalizacion") {
+        if (value == u"auto") {
+            o.automaticPenalty = true;
+            return true;
+        }
+        if (!n || *n < 0) {
+            error = QStringLiteral("--penalizacion espera un número no negativo o «auto», no «%1»").arg(value);
+            return false;
+        }
+        o.automaticPenalty = false;
+        o.penalty = *n;
+        return true;
+    }
+    if (!n || *n <= 0) {
+        error = QStringLiteral("--escala espera un número mayor que 0, no «%1»").arg(value);
+        return false;
+    }
+    o.scale = *n;
+    return true;
+}
+
+class ProgressBar {
+public:
+    ProgressBar(QTextStream& err, bool shown)
+        : err_(err)
+        , shown_(shown)
+    {
+    }
+
+    void update(int done, int total)
+    {
+        if (!shown_ || total < kProgressFrom)
+            return;
+        const int percent = done * 100 / total;
+        if (percent == last_)
+            return;
+        last_ = percent;
+        const int filled = done * kProgressWidth / total;
+        err_ << '\r' << '[' << QString(filled, QLatin1Char('#')) << QString(kProgressWidth - filled, QLatin1Char(' '))
+             << "] " << percent << " % (" << done << '/' << total << ')';
+        if (done == total)
+            err_ << '\r' << QString(kProgressWidth + 30, QLatin1Char(' ')) << '\r';
+        err_.flush();
+    }
+
+private:
+    QTextStream& err_;
+    bool shown_;
+    int last_ = -1;
+};
+
+void printTable(QTextStream& out, const ClassGrading& g)
+{
+    int width = 7;
+    for (const StudentResult& s : g.students)
+        width = std::max(width, std::min<int>(int(s.name.size()), kNameColumnLimit));
+    out << QStringLiteral("Fichero").leftJustified(width) << "  Aciertos  Fallos  En blanco    Nota\n";
+    for (const StudentResult& s : g.students) {
+        out << s.name.leftJustified(width) << "  " << QString::number(s.hits).rightJustified(8) << "  "
+            << QString::number(s.misses).rightJustified(6) << "  " << QString::number(s.blanks).rightJustified(9)
+            << "  " << gradeText(s.grade).rightJustified(6) << '\n';
+    }
+}
+
+QString figure(std::optional<double> value)
+{
+    return value ? gradeText(*value) : QStringLiteral("—");
+}
+
+void printSummary(QTextStream& out, const ClassSummary& c)
+{
+    const auto line = [&out](const QString& label, const QString& value) {
+        out << (label + QLatin1Char(':')).leftJustified(20) << value << '\n';
+    };
+    out << '\n';
+    line(QStringLiteral("Alumnos"), QString::number(c.students));
+    line(QStringLiteral("Media"), figure(c.mean));
+    line(QStringLiteral("Mediana"), figure(c.median));
+    line(QStringLiteral("Desviación típica"), figure(c.deviation));
+    line(QStringLiteral("Mínima"), figure(c.lowest));
+    line(QStringLiteral("Máxima"), figure(c.highest));
+    line(QStringLiteral("Aprobados"), QStringLiteral("%1 de %2").arg(c.passed).arg(c.students));
+}
+
+bool writeSheets(const QString& folder, const ClassGrading& g, QTextStream& err)
+{
+    if (!QDir().mkpath(folder)) {
+        err << "zelvora-notas: no se puede crear la carpeta " << folder << '\n';
+        return false;
+    }
+    auto m = std::make_unique<Model>();
+    prepareFeedbackModel(*m);
+    QSet<QString> taken;
+    bool ok = true;
+    for (const StudentResult& s : g.students) {
+        const QString path = QDir(folder).filePath(feedbackFileName(s.name, taken));
+        const QByteArray pdf = feedbackSheetPdf(*m, g, s);
+        if (pdf.isEmpty()) {
+            err << "zelvora-notas: " << s.path << ": ya no se puede leer; falta su hoja\n";
+            ok = false;
+        } else if (!writeFileAtomically(path, pdf)) {
+            err << "zelvora-notas: no se puede escribir " << path << '\n';
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+} // namespace
+
+std::optional<NotasOptions> parseNotasArguments(const QStringList& arguments, QString& error)
+{
+    NotasOptions o;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (optionsEnded || !argument.startsWith(QLatin1String("--"))) {
+            o.inputs << argument;
+            continue;
+        }
+        if (argument == u"--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (argument == u"--help") {
+            o.help = true;
+            continue;
+        }
+        if (argument == u"--version") {
+            o.version = true;
+            continue;
+        }
+        const qsizetype equals = argument.indexOf(QLatin1Char('='));
+        const QString name = equals < 0 ? argument : argument.left(equals);
+        const bool isNumber = name == u"--penalizacion" || name == u"--escala";
+        const auto option = std::find_if(
+            kValueOptions.begin(), kValueOptions.end(), [&](const ValueOption& v) { return v.name == name; });
+        if (!isNumber && option == kValueOptions.end()) {
+            error = QStringLiteral("opción desconocida: %1").arg(argument);
+            return std::nullopt;
+        }
+        QString value;
+        if (equals >= 0) {
+            value = argument.mid(equals + 1);
+        } else if (i + 1 < arguments.size()) {
+            value = arguments[++i];
+        } else {
+            error = QStringLiteral("falta el valor de %1").arg(name);
+            return std::nullopt;
+        }
+        if (isNumber) {
+            if (!setNumberOption(o, name, value, error))
+                return std::nullopt;
+        } else if (value.isEmpty()) {
+            error = QStringLiteral("%1 no puede estar vacío").arg(name);
+            return std::nullopt;
+        } else {
+            o.*option->target = value;
+        }
+    }
+    if (o.help || o.version)
+        return o;
+    if (o.key.isEmpty()) {
+        error = QStringLiteral("falta la clave (--clave CLAVE.ztest)");
+        return std::nullopt;
+    }
+    if (o.inputs.isEmpty()) {
+        error = QStringLiteral("faltan los ficheros o carpetas que calificar");
+        return std::nullopt;
+    }
+    return o;
+}
+
+QString notasHelpText()
+{
+    return QStringLiteral("Uso: zelvora-notas --clave CLAVE.ztest [opciones] ENTRADA...\n"
+                          "\n"
+                          "Califica los tests .ztest de una clase contra una clave. Cada ENTRADA es\n"
+                          "un fichero .ztest o una carpeta (se toman sus ficheros .ztest, no los de\n"
+                          "sus subcarpetas). Muestra una línea por alumno y el resumen de la clase.\n"
+                          "\n"
+                          "Opciones:\n"
+                          "  --clave FICHERO        el test con las respuestas correctas\n"
+                          "  --penalizacion N       lo que resta cada fallo (por defecto 0); «auto»\n"
+                          "                         resta 1/(respuestas - 1): 0.25 en el test de 5\n"
+                          "                         respuestas, 1 en los de 2\n"
+                          "  --escala N             la nota máxima (por defecto 10); aprueba quien\n"
+                          "                         llega a la mitad\n"
+                          "  --csv FICHERO          la tabla de alumnos en CSV (UTF-8)\n"
+                          "  --xlsx FICHERO         un libro con las hojas Alumnos, Preguntas y Resumen\n"
+                          "  --informe FICHERO.pdf  el informe de la clase para imprimir (A4)\n"
+                          "  --hojas CARPETA        un PDF por alumno con su hoja corregida\n"
+                          "  --help                 muestra esta ayuda y termina\n"
+                          "  --version              muestra la versión y termina\n"
+                          "\n"
+                          "Cuenta cada pregunta en la que la clave marca alguna respuesta: acierto\n"
+                          "si las marcas son exactamente las de la clave, en blanco si no hay\n"
+                          "ninguna, fallo en otro caso.\n"
+                          "  puntos = aciertos - penalización x fallos\n"
+                          "  nota = max(0, puntos) / preguntas x escala\n"
+                          "\n"
+                          "Estado de salida: 0 si se calificaron todos los ficheros; 1 si alguno no\n"
+                          "se pudo calificar (los demás se califican igual) o no se pudo escribir\n"
+                          "una salida; 2 si la orden está mal escrita o la clave no se puede usar.\n");
+}
+
+int runNotas(const NotasOptions& options, QTextStream& out, QTextStream& err, bool terminal)
+{
+    auto scratch = std::make_unique<Model>();
+    ClassGrading g;
+    g.keyPath = options.key;
+    QString reason;
+    std::optional<GradingKey> key = readGradingKey(*scratch, options.key, reason);
+    if (!key) {
+        err << "zelvora-notas: la clave " << options.key << " no se puede usar: " << reason << '\n';
+        return kUsageError;
+    }
+    g.key = std::move(*key);
+    g.rules.penalty = options.automaticPenalty ? automaticPenalty(g.key.answers) : options.penalty;
+    g.rules.scale = options.scale;
+
+    const QStringList files = answerFiles(options.inputs, options.key, g.refused);
+    ProgressBar bar(err, terminal);
+    gradeClass(*scratch, files, g, [&bar](int done, int total) { bar.update(done, total); });
+
+    const ClassSummary summary = summarizeClass(g.students, g.key);
+    printTable(out, g);
+    printSummary(out, summary);
+    out.flush();
+
+    bool written = true;
+    if (!options.csv.isEmpty() && !writeClassCsv(options.csv, g)) {
+        err << "zelvora-notas: no se puede escribir " << options.csv << '\n';
+        written = false;
+    }
+    std::vector<QuestionAnalysis> questions;
+    if (!options.xlsx.isEmpty() || !options.report.isEmpty())
+        questions = analyseQuestions(g.students, g.key);
+    if (!options.xlsx.isEmpty()) {
+        QString error;
+        if (!writeClassWorkbook(options.xlsx, g, summary, questions, error)) {
+            err << "zelvora-notas: no se puede escribir " << options.xlsx << ": " << error << '\n';
+            written = false;
+        }
+    }
+    if (!options.report.isEmpty() && !writeClassReport(options.report, g, summary, questions)) {
+        err << "zelvora-notas: no se puede escribir " << options.report << '\n';
+        written = false;
+    }
+    if (!options.sheets.isEmpty() && !writeSheets(options.sheets, g, err))
+        written = false;
+
+    if (!g.refused.empty()) {
+        err << "\nNo calificados:\n";
+        for (const RefusedFile& r : g.refused)
+            err << "  " << r.path << ": " << r.reason << '\n';
+    }
+    if (files.isEmpty() && g.refused.empty())
+        err << "zelvora-notas: no hay ningún fichero .ztest que calificar\n";
+    err.flush();
+    return g.refused.empty() && written && !files.isEmpty() ? kAllGraded : kSomeNotGraded;
+}
