@@ -1,0 +1,258 @@
+// zelvora-notas as a teacher runs it: the built program on a folder of
+// answer files, without a display or a chosen Qt platform, its outputs read
+// back by tools that have nothing to do with this project.
+
+#include <QDir>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "grading/classreport.h"
+#include "grading/feedbacksheet.h"
+#include "sheet/layout.h"
+#include "sheet/model.h"
+#include "tests/grading/ztestfiles.h"
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// The sheet pixel (x, y) on a feedback page rendered at `dpi`.
+QPoint feedbackPixel(double x, double y, int dpi)
+{
+    const QRectF r = feedbackSheetRect();
+    const double scale = dpi / 72.0;
+    return QPoint(
+        int((r.x() + x * r.width() / kSheetWidth) * scale), int((r.y() + y * r.height() / kSheetHeight) * scale));
+}
+
+QPoint cellCentre(int q, int k, int dpi)
+{
+    const int column = (q - 1) / kRowsPerColumn;
+    const int row = (q - 1) % kRowsPerColumn;
+    return feedbackPixel(kFirstCellX + kColumnStep * column + kCellStep * (k - 1) + kCellSize / 2.0,
+        kFirstRowY + kRowStep * row + kCellSize / 2.0, dpi);
+}
+
+// Close enough to tell the hit, miss and fill colours apart after the PDF
+// viewer's scaling.
+bool near(QRgb actual, QRgb expected)
+{
+    return std::abs(qRed(actual) - qRed(expected)) < 40 && std::abs(qGreen(actual) - qGreen(expected)) < 40
+        && std::abs(qBlue(actual) - qBlue(expected)) < 40;
+}
+
+} // namespace
+
+class TestNotas : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void exitStatuses_data();
+    void exitStatuses();
+    void workbookReadByOpenpyxl();
+    void reportAndFeedbackSheetsShowTheirColours();
+
+private:
+    Run notas(const QStringList& arguments);
+    QImage renderPage(const QString& pdf, int dpi);
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+    QTemporaryDir dir_;
+};
+
+// Five questions; the weakest student alone gets question 5 right, as if its
+// key were wrong.
+void TestNotas::initTestCase()
+{
+    for (const char* tool : { "pdftoppm", "pdftotext" }) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            QFAIL("poppler-utils is missing: bash scripts/deps.sh test installs it");
+    }
+    QVERIFY(dir_.isValid());
+    QVERIFY(QDir().mkpath(path(QStringLiteral("clase"))));
+    QVERIFY(QDir().mkpath(path(QStringLiteral("mixta"))));
+    QVERIFY(
+        writeBytes(path(QStringLiteral("clave.ztest")), ztestFile(0, marksFromLetters({ "A", "B", "C", "D", "E" }))));
+    const QList<std::pair<QString, QStringList>> students {
+        { QStringLiteral("ana"), { "A", "B", "C", "D", "A" } },
+        { QStringLiteral("bea"), { "A", "B", "C", "E", "" } },
+        { QStringLiteral("carlos"), { "A", "", "E", "D", "" } },
+        { QStringLiteral("dani"), { "B", "B", "", "", "E" } },
+    };
+    for (const auto& [name, answers] : students)
+        QVERIFY(writeBytes(path(QStringLiteral("clase/%1.ztest").arg(name)), ztestFile(0, marksFromLetters(answers))));
+    QVERIFY(writeBytes(path(QStringLiteral("mixta/roto.ztest")), QByteArray(40, 'x')));
+}
+
+Run TestNotas::notas(const QStringList& arguments)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(dir_.path());
+    p.start(QStringLiteral(NOTAS_EXE), arguments);
+    Run run;
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.status = p.exitCode();
+    run.out = QString::fromUtf8(p.readAllStandardOutput());
+    run.err = QString::fromUtf8(p.readAllStandardError());
+    return run;
+}
+
+QImage TestNotas::renderPage(const QString& pdf, int dpi)
+{
+    const QString prefix = pdf + QStringLiteral(".page");
+    QProcess p;
+    p.start(QStringLiteral("pdftoppm"),
+        { QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+            QStringLiteral("1"), QStringLiteral("-singlefile"), QStringLiteral("-png"), pdf, prefix });
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return {};
+    return QImage(prefix + QStringLiteral(".png")).convertToFormat(QImage::Format_RGB32);
+}
+
+void TestNotas::exitStatuses_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+
+    QTest::newRow("every file graded") << QStringList { "--clave", "clave.ztest", "clase" } << 0
+                                       << QStringLiteral("ana.ztest 4 1 0 8.00 bea.ztest 3 1 1 6.00") << QString();
+    QTest::newRow("summary") << QStringList { "--clave", "clave.ztest", "clase" } << 0
+                             << QStringLiteral("Mediana: 5.00 Desviación típica: 1.66") << QString();
+    QTest::newRow("a refused file, the rest graded")
+        << QStringList { "--clave", "clave.ztest", "clase", "mixta" } << 1 << QStringLiteral("dani.ztest 2 1 2 4.00")
+        << QStringLiteral("roto.ztest: no es un test: su longitud (40 bytes) no es múltiplo de 32");
+    QTest::newRow("missing key") << QStringList { "--clave", "nada.ztest", "clase" } << 2 << QString()
+                                 << QStringLiteral("la clave nada.ztest no se puede usar: no existe");
+    QTest::newRow("key of no test") << QStringList { "--clave", "mixta/roto.ztest", "clase" } << 2 << QString()
+                                    << QStringLiteral("no se puede usar");
+    QTest::newRow("no key given") << QStringList { "clase" } << 2 << QString() << QStringLiteral("falta la clave");
+    QTest::newRow("help") << QStringList { "--help" } << 0 << QStringLiteral("Uso: zelvora-notas --clave") << QString();
+    QTest::newRow("output that cannot be written")
+        << QStringList { "--clave", "clave.ztest", "clase", "--csv", "no/hay/carpeta.csv" } << 1
+        << QStringLiteral("Alumnos: 4") << QStringLiteral("no se puede escribir no/hay/carpeta.csv");
+}
+
+void TestNotas::exitStatuses()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    const Run run = notas(arguments);
+    QTEST(run.status, "status");
+    // Columns are aligned with spaces; the figures are what counts.
+    QVERIFY2(run.out.simplified().contains(out), qPrintable(run.out));
+    // Nothing but what went wrong goes to stderr: no progress bar off a terminal.
+    if (err.isEmpty())
+        QCOMPARE(run.err, QString());
+    else
+        QVERIFY2(run.err.contains(err), qPrintable(run.err));
+}
+
+void TestNotas::workbookReadByOpenpyxl()
+{
+    const Run run = notas({ "--clave", "clave.ztest", "--penalizacion", "auto", "--xlsx", "clase.xlsx", "clase" });
+    QCOMPARE(run.status, 0);
+
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+        { QStringLiteral("-c"),
+            QStringLiteral("import json, sys, openpyxl\n"
+                           "book = openpyxl.load_workbook(sys.argv[1])\n"
+                           "print(json.dumps({s.title: [[c.value for c in row] for row in s.iter_rows()]"
+                           " for s in book.worksheets}))\n"),
+            path(QStringLiteral("clase.xlsx")) });
+    QVERIFY(python.waitForFinished(60000));
+    QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+    const QJsonObject book = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+    QCOMPARE(book.keys(), QStringList({ "Alumnos", "Preguntas", "Resumen" }));
+
+    const QJsonArray students = book[QStringLiteral("Alumnos")].toArray();
+    QCOMPARE(students.size(), 5);
+    QCOMPARE(students[0].toArray(),
+        QJsonArray({ "Fichero", "Aciertos", "Fallos", "En blanco", "Nota", "P1", "P2", "P3", "P4", "P5" }));
+    // Penalty 0.25: 3 - 0.25 = 2.75 of 5.
+    QCOMPARE(students[2].toArray(), QJsonArray({ "bea.ztest", 3, 1, 1, 5.5, "A", "B", "C", "E", QJsonValue() }));
+
+    const QJsonArray questions = book[QStringLiteral("Preguntas")].toArray();
+    QCOMPARE(questions.size(), 6);
+    QCOMPARE(questions[0].toArray()[2], QJsonValue("% acierto"));
+    // Question 5: only dani (E) hit it; ana chose A; two blanks. The top
+    // group (ana) missed it, the bottom group (carlos and dani, tied)
+    // half hit it.
+    const QJsonArray q5 = questions[5].toArray();
+    QCOMPARE(q5[0].toDouble(), 5.0);
+    QCOMPARE(q5[1].toString(), QStringLiteral("E"));
+    QCOMPARE(q5[2].toDouble(), 25.0);
+    QCOMPARE(q5[3].toDouble(), -0.5);
+    QCOMPARE(q5[5].toDouble(), 1.0);
+    QCOMPARE(q5[9].toDouble(), 1.0);
+    QCOMPARE(q5[10].toDouble(), 2.0);
+    QCOMPARE(q5[11].toString(), QStringLiteral("discriminación negativa"));
+
+    QJsonObject summary;
+    for (const QJsonValue row : book[QStringLiteral("Resumen")].toArray())
+        summary[row.toArray()[0].toString()] = row.toArray()[1];
+    QCOMPARE(summary[QStringLiteral("Alumnos")].toDouble(), 4.0);
+    QCOMPARE(summary[QStringLiteral("Penalización")].toDouble(), 0.25);
+    QCOMPARE(summary[QStringLiteral("Media")].toDouble(), 5.0);
+    QCOMPARE(summary[QStringLiteral("Aprobados")].toDouble(), 2.0);
+    QVERIFY(summary[QStringLiteral("Fiabilidad KR-20")].isDouble());
+}
+
+void TestNotas::reportAndFeedbackSheetsShowTheirColours()
+{
+    const Run run = notas({ "--clave", "clave.ztest", "--informe", "informe.pdf", "--hojas", "hojas", "clase" });
+    QCOMPARE(run.status, 0);
+
+    const QImage report = renderPage(path(QStringLiteral("informe.pdf")), 72);
+    QVERIFY(!report.isNull());
+    // Question 1 (75 % hit) is fine, question 5 (25 %) is to be reviewed.
+    const QPoint fine = questionBarRect(0, 5, 0.75).center().toPoint();
+    const QPoint review = questionBarRect(4, 5, 0.25).center().toPoint();
+    QVERIFY(near(report.pixel(fine), kReportBarColor));
+    QVERIFY(near(report.pixel(review), kReportReviewColor));
+
+    QCOMPARE(QDir(path(QStringLiteral("hojas"))).entryList(QDir::Files),
+        QStringList({ "ana.pdf", "bea.pdf", "carlos.pdf", "dani.pdf" }));
+    const int dpi = 150;
+    const QImage sheet = renderPage(path(QStringLiteral("hojas/bea.pdf")), dpi);
+    QVERIFY(!sheet.isNull());
+    // Bea: A B C E and a blank against A B C D E. Hits in the settings
+    // file's default green, key answers she lacks in its red, her own wrong
+    // mark in its own colour (black in her file), untouched cells white.
+    QVERIFY(near(sheet.pixel(cellCentre(1, 1, dpi)), qRgb(0, 255, 0)));
+    QVERIFY(near(sheet.pixel(cellCentre(3, 3, dpi)), qRgb(0, 255, 0)));
+    QVERIFY(near(sheet.pixel(cellCentre(4, 4, dpi)), qRgb(255, 0, 0)));
+    QVERIFY(near(sheet.pixel(cellCentre(4, 5, dpi)), qRgb(0, 0, 0)));
+    QVERIFY(near(sheet.pixel(cellCentre(5, 5, dpi)), qRgb(255, 0, 0)));
+    QVERIFY(near(sheet.pixel(cellCentre(1, 2, dpi)), qRgb(255, 255, 255)));
+
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), { path(QStringLiteral("hojas/bea.pdf")), QStringLiteral("-") });
+    QVERIFY(text.waitForFinished(60000));
+    const QString header = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+    for (const char* figure : { "Aciertos: 3", "Fallos: 1", "En blanco: 1", "Nota: 6.00 de 10 (aprobado)" })
+        QVERIFY2(header.contains(QString::fromUtf8(figure)), qPrintable(header));
+}
+
+QTEST_GUILESS_MAIN(TestNotas)
+#include "tst_notas.moc"
