@@ -12,7 +12,7 @@
 #include "settings/settingsfile.h"
 #include "sheet/layout.h"
 #include "sheet/model.h"
-#include "testfile/testcommands.h"
+#include "testfile/correction.h"
 #include "testfile/testfile.h"
 
 namespace {
