@@ -233,6 +233,7 @@ private slots:
     void readsAndCorrectsThroughTheMenus();
     void fotocopiaKeepsTheFrameOnScreen();
     void examEditionSavesWhatTheFullEditionReads();
+    void classToolGradesWhatTheExamEditionSaved();
 
 private:
     // The program's own folder, home and files of one journey; a restart
@@ -253,6 +254,7 @@ private:
     void clickCell(int q, int k);
     bool chooseFile(const QString& path);
     bool chooseColor(int red, int green, int blue);
+    bool saveAs(const QString& name);
     QString failure(const QString& what);
 
     XSession x_;
@@ -745,6 +747,57 @@ void TestJourneys::examEditionSavesWhatTheFullEditionReads()
     JOURNEY_VERIFY(waitMark(7, 2, 0) && waitMark(60, 4, 0), "the exam's marks are not shown by the full edition");
     menu(kArchivos, full::kSalir);
     JOURNEY_VERIFY(waitExit(), "\"Salir\" did not end the program with status 0");
+}
+
+// "Grabar test" of the exam edition into files/, waiting for the title.
+bool TestJourneys::saveAs(const QString& name)
+{
+    menu(kArchivos, exam::kGrabarTest);
+    return chooseFile(folder(QStringLiteral("files/") + name))
+        && waitActive(QLatin1Char('^') + QRegularExpression::escape(QFileInfo(name).fileName()) + QLatin1Char('$'));
+}
+
+void TestJourneys::classToolGradesWhatTheExamEditionSaved()
+{
+    QVERIFY(giveOtherProgramTheFileType());
+    QVERIFY(QDir().mkpath(folder(QStringLiteral("files/clase"))));
+    QVERIFY(launch(QStringLiteral("brastin")));
+    JOURNEY_VERIFY(waitMainWindow(QStringLiteral("Zelvora")), "no framed sheet in the exam edition");
+
+    // The key marks 1A, 2B and 3C.
+    clickCell(1, 1);
+    clickCell(2, 2);
+    clickCell(3, 3);
+    JOURNEY_VERIFY(waitMark(1, 1, 0) && waitMark(2, 2, 0) && waitMark(3, 3, 0), "the key's clicks show no marks");
+    JOURNEY_VERIFY(saveAs(QStringLiteral("clave.ztest")), "the key was not saved");
+    // Ana answers 3D instead of 3C.
+    clickCell(3, 3);
+    clickCell(3, 4);
+    JOURNEY_VERIFY(waitMark(3, 3, 0xFFFFFF) && waitMark(3, 4, 0), "ana's clicks show no change");
+    JOURNEY_VERIFY(saveAs(QStringLiteral("clase/ana.ztest")), "ana's sheet was not saved");
+    // Luis leaves 1 and 2 blank.
+    clickCell(1, 1);
+    clickCell(2, 2);
+    JOURNEY_VERIFY(waitMark(1, 1, 0xFFFFFF) && waitMark(2, 2, 0xFFFFFF), "luis's clicks show no change");
+    JOURNEY_VERIFY(saveAs(QStringLiteral("clase/luis.ztest")), "luis's sheet was not saved");
+    menu(kArchivos, exam::kSalir);
+    JOURNEY_VERIFY(waitExit(), "the exam edition did not end with status 0");
+
+    QProcess notas;
+    notas.setWorkingDirectory(folder(QStringLiteral("files")));
+    notas.start(QStringLiteral(NOTAS_EXE),
+        { QStringLiteral("--clave"), QStringLiteral("clave.ztest"), QStringLiteral("--csv"),
+            QStringLiteral("clase.csv"), QStringLiteral("--hojas"), QStringLiteral("hojas"), QStringLiteral("clase") });
+    QVERIFY(notas.waitForFinished(60000));
+    QVERIFY2(notas.exitCode() == 0, notas.readAllStandardError().constData());
+    QFile csv(folder(QStringLiteral("files/clase.csv")));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QCOMPARE(csv.readAll(),
+        QByteArray("Fichero,Aciertos,Fallos,En blanco,Nota,P1,P2,P3\r\n"
+                   "ana.ztest,2,1,0,6.67,A,B,D\r\n"
+                   "luis.ztest,0,1,2,0.00,,,D\r\n"));
+    QVERIFY(QFileInfo(folder(QStringLiteral("files/hojas/ana.pdf"))).size() > 0);
+    QVERIFY(QFileInfo(folder(QStringLiteral("files/hojas/luis.pdf"))).size() > 0);
 }
 
 QTEST_GUILESS_MAIN(TestJourneys)
