@@ -7,6 +7,19 @@
 
 #include "grading/notasprogram.h"
 
+namespace {
+
+// Qt's notices about a desktop session this program does not use (no
+// runtime folder, no display) would mix with the list of refused files on
+// stderr and read as the class's problems; only its errors are let through.
+void keepQtErrors(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     // Read before Qt sees the command line, so no file name is taken for
@@ -36,6 +49,7 @@ int main(int argc, char** argv)
     // shown: without a platform chosen, none is needed.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(keepQtErrors);
     int qtArgc = 1;
     char* qtArgv[] = { argv[0], nullptr };
     QGuiApplication application(qtArgc, qtArgv);
