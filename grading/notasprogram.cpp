@@ -5,6 +5,7 @@
 #include <memory>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSet>
 #include <QTextStream>
 
@@ -135,6 +136,28 @@ void printSummary(QTextStream& out, const ClassSummary& c)
     line(QStringLiteral("Mínima"), figure(c.lowest));
     line(QStringLiteral("Máxima"), figure(c.highest));
     line(QStringLiteral("Aprobados"), QStringLiteral("%1 de %2").arg(c.passed).arg(c.students));
+}
+
+// The same file, whatever the spelling of its path.
+QString identity(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+// An output named like the key or an answer file would overwrite what the
+// teacher is grading; the inputs are never written.
+QString outputOverInput(const NotasOptions& o, const QStringList& files)
+{
+    QSet<QString> inputs { identity(o.key) };
+    for (const QString& f : files)
+        inputs.insert(identity(f));
+    for (const QString& output : { o.csv, o.xlsx, o.report }) {
+        if (!output.isEmpty() && inputs.contains(identity(output)))
+            return output;
+    }
+    return {};
 }
 
 bool writeSheets(const QString& folder, const ClassGrading& g, QTextStream& err)
@@ -275,6 +298,10 @@ int runNotas(const NotasOptions& options, QTextStream& out, QTextStream& err, bo
     g.rules.scale = options.scale;
 
     const QStringList files = answerFiles(options.inputs, options.key, g.refused);
+    if (const QString clash = outputOverInput(options, files); !clash.isEmpty()) {
+        err << "zelvora-notas: " << clash << " es uno de los ficheros que se califican; no se escribe encima\n";
+        return kUsageError;
+    }
     ProgressBar bar(err, terminal);
     gradeClass(*scratch, files, g, [&bar](int done, int total) { bar.update(done, total); });
 

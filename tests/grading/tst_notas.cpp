@@ -145,6 +145,9 @@ void TestNotas::exitStatuses_data()
     QTest::newRow("key of no test") << QStringList { "--clave", "mixta/roto.ztest", "clase" } << 2 << QString()
                                     << QStringLiteral("no se puede usar");
     QTest::newRow("no key given") << QStringList { "clase" } << 2 << QString() << QStringLiteral("falta la clave");
+    QTest::newRow("output over an answer file")
+        << QStringList { "--clave", "clave.ztest", "clase", "--csv", "clase/ana.ztest" } << 2 << QString()
+        << QStringLiteral("clase/ana.ztest es uno de los ficheros que se califican");
     QTest::newRow("help") << QStringList { "--help" } << 0 << QStringLiteral("Uso: zelvora-notas --clave") << QString();
     QTest::newRow("output that cannot be written")
         << QStringList { "--clave", "clave.ztest", "clase", "--csv", "no/hay/carpeta.csv" } << 1
