@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -68,6 +69,20 @@ private:
         p_.drawText(QPointF(x, y), s);
     }
 
+    // Text from baseline y within [x, kRight], on as many lines as it takes;
+    // returns the height of the lines after the first.
+    double wrapped(double x, double y, const QString& s, double size, bool bold = false)
+    {
+        const QFont font = reportFont(size, bold);
+        p_.setFont(font);
+        p_.setPen(Qt::black);
+        const QFontMetricsF metrics(font, p_.device());
+        const QRectF box(x, y - metrics.ascent(), kRight - x, 10 * metrics.lineSpacing());
+        const QRectF used = p_.boundingRect(box, Qt::TextWordWrap, s);
+        p_.drawText(box, Qt::TextWordWrap, s);
+        return std::max(0.0, used.height() - metrics.lineSpacing());
+    }
+
     void firstPage()
     {
         text(kLeft, 70, QStringLiteral("Informe de la clase"), 18, true);
@@ -92,8 +107,7 @@ private:
         double y = 125;
         for (const auto& [label, value] : rows) {
             text(kLeft, y, label, 10, true);
-            text(kLeft + 130, y, value);
-            y += kRowHeight;
+            y += wrapped(kLeft + 130, y, value, 10) + kRowHeight;
         }
 
         histogram();
@@ -158,10 +172,10 @@ private:
         for (int k = 0; k < g_.key.answers; ++k)
             titles << answerLetters(AnswerMask(1u << k), g_.key.testType);
         titles << QStringLiteral("Blanco") << QStringLiteral("Revisar");
-        QList<double> columns { kLeft, kLeft + 50, kLeft + 90, kLeft + 140, kLeft + 190 };
+        QList<double> columns { kLeft, kLeft + 45, kLeft + 80, kLeft + 130, kLeft + 175 };
         for (int k = 0; k <= g_.key.answers; ++k)
-            columns << kLeft + 235 + k * 28;
-        columns << columns.last() + 40;
+            columns << kLeft + 215 + k * 22;
+        columns << columns.last() + 35;
 
         double y = kBottom;
         for (const QuestionAnalysis& a : q_) {
@@ -179,9 +193,9 @@ private:
             for (int k = 0; k < g_.key.answers; ++k)
                 cells << QString::number(a.chosen[std::size_t(k)]);
             cells << QString::number(a.blank) << reviewText(a.review);
-            for (int i = 0; i < cells.size(); ++i)
-                text(columns[i], y, cells[i], 8, i + 1 == cells.size());
-            y += kRowHeight;
+            for (int i = 0; i + 1 < cells.size(); ++i)
+                text(columns[i], y, cells[i], 8);
+            y += wrapped(columns.last(), y, cells.last(), 8, true) + kRowHeight;
         }
     }
 
