@@ -93,6 +93,14 @@ void TestNotas::initTestCase()
     for (const auto& [name, answers] : students)
         QVERIFY(writeBytes(path(QStringLiteral("clase/%1.ztest").arg(name)), ztestFile(0, marksFromLetters(answers))));
     QVERIFY(writeBytes(path(QStringLiteral("mixta/roto.ztest")), QByteArray(40, 'x')));
+
+    // A Spanish logic test, two answers per question, saved two columns wide.
+    QVERIFY(QDir().mkpath(path(QStringLiteral("logica/clase"))));
+    const QString vf = QStringLiteral("VF");
+    QVERIFY(writeBytes(
+        path(QStringLiteral("logica/clave.ztest")), ztestFile(1, marksFromLetters({ "V", "F", "V" }, vf), 2)));
+    QVERIFY(writeBytes(
+        path(QStringLiteral("logica/clase/eva.ztest")), ztestFile(1, marksFromLetters({ "V", "F", "F" }, vf), 2)));
 }
 
 Run TestNotas::notas(const QStringList& arguments)
@@ -140,6 +148,10 @@ void TestNotas::exitStatuses_data()
     QTest::newRow("a refused file, the rest graded")
         << QStringList { "--clave", "clave.ztest", "clase", "mixta" } << 1 << QStringLiteral("dani.ztest 2 1 2 4.00")
         << QStringLiteral("roto.ztest: no es un test: su longitud (40 bytes) no es múltiplo de 32");
+    // Automatic penalty for two answers: a miss takes a whole point.
+    QTest::newRow("two-answer test") << QStringList { "--clave", "logica/clave.ztest", "--penalizacion", "auto",
+        "logica/clase" } << 0 << QStringLiteral("eva.ztest 2 1 0 3.33")
+                                     << QString();
     QTest::newRow("missing key") << QStringList { "--clave", "nada.ztest", "clase" } << 2 << QString()
                                  << QStringLiteral("la clave nada.ztest no se puede usar: no existe");
     QTest::newRow("key of no test") << QStringList { "--clave", "mixta/roto.ztest", "clase" } << 2 << QString()
@@ -219,6 +231,17 @@ void TestNotas::workbookReadByOpenpyxl()
     QCOMPARE(summary[QStringLiteral("Media")].toDouble(), 5.0);
     QCOMPARE(summary[QStringLiteral("Aprobados")].toDouble(), 2.0);
     QVERIFY(summary[QStringLiteral("Fiabilidad KR-20")].isDouble());
+
+    // One student: no spread of hits, and the summary says why there is no
+    // reliability instead of giving a number.
+    QCOMPARE(notas({ "--clave", "clave.ztest", "--xlsx", "una.xlsx", "clase/ana.ztest" }).status, 0);
+    python.start(python.program(), { python.arguments()[0], python.arguments()[1], path(QStringLiteral("una.xlsx")) });
+    QVERIFY(python.waitForFinished(60000));
+    const QJsonArray one
+        = QJsonDocument::fromJson(python.readAllStandardOutput()).object()[QStringLiteral("Resumen")].toArray();
+    QVERIFY(!one.isEmpty());
+    QVERIFY2(one.last().toArray()[1].toString().startsWith(QStringLiteral("indefinida")),
+        qPrintable(one.last().toArray()[1].toString()));
 }
 
 void TestNotas::reportAndFeedbackSheetsShowTheirColours()
