@@ -1,6 +1,7 @@
 #include "settings/profilefile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include "platform/atomicfile.h"
 #include "settings/windows1252.h"
@@ -143,9 +144,14 @@ QString lineBreakOf(QStringView text)
 
 std::optional<QString> readProfileFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.exists())
+    const QFileInfo info(path);
+    if (!info.exists())
         return QString();
+    // Opening a pipe would wait for a writer that may never come, and a
+    // device or a folder is nobody's settings.
+    if (!info.isFile())
+        return std::nullopt;
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
     const QByteArray bytes = file.readAll();
@@ -199,5 +205,5 @@ void setProfileString(QString& text, QStringView section, QStringView key, QStri
 
 bool writeProfileFile(const QString& path, QStringView text)
 {
-    return writeFileAtomically(path, toWindows1252(text));
+    return writeFileAtomicallyOrInPlace(path, toWindows1252(text));
 }

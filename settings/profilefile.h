@@ -15,8 +15,8 @@
 // ignored; the first section and the first key of a name are the ones used.
 
 // The decoded text of the file: empty when the file is missing, nothing at
-// all when it exists but cannot be read (so that a save does not replace
-// what it could not see).
+// all when it exists but cannot be read or is not a regular file (so that a
+// save does not replace what it could not see).
 std::optional<QString> readProfileFile(const QString& path);
 
 // The value of `key` in `section`, without the blanks around it and without
@@ -33,5 +33,7 @@ void setProfileString(QString& text, QStringView section, QStringView key, QStri
 
 // Writes the text in code page 1252 through a temporary file in the same
 // folder that then replaces the file, so the old file stays whole when any
-// step fails. False when the file was not replaced.
+// step fails. A folder that refuses the temporary file does not stop the
+// save of a file the user may write: it is then written in place. False
+// when the file was not written.
 bool writeProfileFile(const QString& path, QStringView text);

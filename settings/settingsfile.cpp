@@ -18,6 +18,10 @@ struct SettingKey {
 
 constexpr QStringView kSection = u"Personalizar";
 
+// The profile functions hand a value back in a 260-byte buffer, so at most
+// 259 characters of it are read.
+constexpr qsizetype kValueChars = 259;
+
 // Read and written in this order.
 const std::array<SettingKey, 7> kKeys = { {
     { u"Tipo Letra", &Settings::letterCase, u"1" },
@@ -41,7 +45,8 @@ void getSettings(Model& m, const QString& path)
     // An unreadable file reads as a missing one: every key at its default.
     const QString text = readProfileFile(path).value_or(QString());
     for (const SettingKey& k : kKeys)
-        m.settings.*k.value = textToNumber(profileString(text, kSection, k.key, k.defaultText.toString()));
+        m.settings.*k.value = textToNumber(
+            QStringView(profileString(text, kSection, k.key, k.defaultText.toString())).left(kValueChars));
 }
 
 void saveSettings(const Model& m, const QString& path)

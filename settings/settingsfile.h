@@ -8,7 +8,9 @@
 // folder, section "Personalizar". Mode "get" reads them, with a default for
 // each key the file lacks; "save" writes them; any other mode does nothing.
 // Shows nothing and reports nothing: a file that cannot be written leaves
-// the old one (or none) in place, and the program carries on.
+// the old one (or none) in place, and the program carries on. Only a regular
+// file is read; anything else by that name (a pipe, a folder) gives the
+// defaults and is never written.
 void settingsFile(Model& m, const QString& mode);
 
 // The settings a missing "Configuracion.ini" gives: capitals, square cells,

@@ -1,7 +1,11 @@
 #include <csignal>
 #include <limits>
 
+#include <grp.h>
+#include <pwd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -88,6 +92,23 @@ private:
     bool ok_ = false;
 };
 
+// Runs `f` in a child process that, when this one is root, becomes the
+// unprivileged user `uid` first, so that permissions hold as they do for a
+// user; the child's exit status comes back, or -1 when it did not exit.
+template <typename F> int runAsUser(uid_t uid, gid_t gid, F f)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0))
+            _exit(2);
+        _exit(f() ? 0 : 1);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
 } // namespace
 
 class TestSettingsFile : public QObject {
@@ -105,6 +126,8 @@ private slots:
     void otherModesDoNothing();
     void unwritable_data();
     void unwritable();
+    void unprivilegedSave_data();
+    void unprivilegedSave();
 
 private:
     QTemporaryDir dir_;
@@ -162,6 +185,9 @@ void TestSettingsFile::get_data()
     QTest::newRow("comment is no key") << QByteArray("[Personalizar]\r\n;Forma=1\r\n") << kDefaults;
     QTest::newRow("key before any section") << QByteArray("Forma=1\r\n[Personalizar]\r\n") << kDefaults;
     QTest::newRow("no final line break") << QByteArray("[Personalizar]\r\nColor Fallo= 12") << Values{1, 0, 0, 0, 0, 65280, 12};
+    QTest::newRow("value read to its 259th character") << QByteArray("[Personalizar]\r\nColor Relleno="
+        + QByteArray(258, '0') + "12\r\nColor Texto=  " + QByteArray(257, '0') + "34\r\n")
+                                                       << Values { 1, 0, 0, 1, 34, 65280, 255 };
     QTest::newRow("saved as UTF-8 with mark") << QByteArray("\xEF\xBB\xBF[Personalizar]\r\nForma=1\r\n")
                                               << Values{1, 1, 0, 0, 0, 65280, 255};
 }
@@ -299,8 +325,8 @@ void TestSettingsFile::unwritable_data()
     QTest::addColumn<QString>("how");
     QTest::newRow("folder missing") << "missing";
     QTest::newRow("file name taken by a folder") << "directory";
+    QTest::newRow("file name taken by a pipe") << "pipe";
     QTest::newRow("file-size limit") << "fsize";
-    QTest::newRow("read-only folder") << "readonly";
 }
 
 // A save that cannot happen leaves whatever was there, leaves no temporary
@@ -319,31 +345,88 @@ void TestSettingsFile::unwritable()
         QCOMPARE(values(m_.settings), kDefaults);
         return;
     }
-    if (how == u"directory") {
-        QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("Configuracion.ini")));
+    if (how == u"directory" || how == u"pipe") {
+        if (how == u"directory")
+            QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("Configuracion.ini")));
+        else
+            QCOMPARE(mkfifo(QFile::encodeName(path_).constData(), 0600), 0);
+        // Neither call may wait on the pipe for a writer or a reader.
         settingsFile(m_, QStringLiteral("save"));
-        QVERIFY(QFileInfo(path_).isDir());
+        if (how == u"directory")
+            QVERIFY(QFileInfo(path_).isDir());
+        else
+            QVERIFY(QFileInfo(path_).exists() && !QFileInfo(path_).isFile());
         QCOMPARE(folderEntries(dir_.path()), QStringList{QStringLiteral("Configuracion.ini")});
-        QVERIFY(folderEntries(path_).isEmpty());
+        if (how == u"directory")
+            QVERIFY(folderEntries(path_).isEmpty());
         settingsFile(m_, QStringLiteral("get"));
         QCOMPARE(values(m_.settings), kDefaults);
         return;
     }
 
     writeBytes(path_, old);
-    if (how == u"fsize") {
+    {
         FileSizeLimit limit(64);
         QVERIFY(limit.ok());
         settingsFile(m_, QStringLiteral("save"));
-    } else {
-        if (geteuid() == 0)
-            QSKIP("root writes into read-only folders; the other rows make the save fail for root too");
-        QVERIFY(QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::ExeOwner));
-        settingsFile(m_, QStringLiteral("save"));
-        QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     QCOMPARE(readBytes(path_), old);
     QCOMPARE(folderEntries(dir_.path()), QStringList{QStringLiteral("Configuracion.ini")});
+}
+
+void TestSettingsFile::unprivilegedSave_data()
+{
+    QTest::addColumn<bool>("fileWritable");
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+
+    const QByteArray saved = "[Personalizar]\r\nTipo Letra= 0\r\nForma= 0\r\nTest= 2\r\nColor Relleno= 3\r\n"
+                             "Color Texto= 4\r\nColor Acierto= 5\r\nColor Fallo= 6\r\n";
+    QTest::newRow("writable file grows") << true << QByteArray("[Personalizar]\r\nTipo Letra= 1\r\n") << saved;
+    QTest::newRow("writable file shrinks")
+        << true << QByteArray("[Personalizar]\r\nTipo Letra=" + QByteArray(300, ' ') + "1\r\nForma= 1\r\n") << saved;
+    QTest::newRow("read-only file") << false << QByteArray("[Personalizar]\r\nForma= 1\r\n")
+                                    << QByteArray("[Personalizar]\r\nForma= 1\r\n");
+}
+
+// A shared install: the user may not create files in the program's folder,
+// yet may be given a settings file of their own there. Run as an ordinary
+// user, since root writes anywhere.
+void TestSettingsFile::unprivilegedSave()
+{
+    QFETCH(bool, fileWritable);
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+
+    uid_t uid = geteuid();
+    gid_t gid = getegid();
+    if (uid == 0) {
+        const passwd* nobody = getpwnam("nobody");
+        if (!nobody)
+            QSKIP("running as root and there is no user \"nobody\" to drop to");
+        uid = nobody->pw_uid;
+        gid = nobody->pw_gid;
+    }
+    writeBytes(path_, before);
+    QCOMPARE(chown(QFile::encodeName(path_).constData(), uid, gid), 0);
+    QVERIFY(QFile::setPermissions(path_,
+        fileWritable ? QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther : QFile::ReadOwner | QFile::ReadOther));
+    const QFile::Permissions readOnlyFolder
+        = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(dir_.path(), readOnlyFolder));
+
+    setValues(m_.settings, { 0, 0, 2, 3, 4, 5, 6 });
+    const int status = runAsUser(uid, gid, [this] {
+        // The folder really refuses this user a new file.
+        if (QFile(dir_.filePath(QStringLiteral("prueba"))).open(QIODevice::WriteOnly))
+            return false;
+        settingsFile(m_, QStringLiteral("save"));
+        return true;
+    });
+    QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(status, 0);
+    QCOMPARE(readBytes(path_), after);
+    QCOMPARE(folderEntries(dir_.path()), QStringList { QStringLiteral("Configuracion.ini") });
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFile)
