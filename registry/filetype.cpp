@@ -11,6 +11,7 @@
 #include <QXmlStreamWriter>
 
 #include "platform/interaction.h"
+#include "registry/defaultapplication.h"
 #include "registry/xdg.h"
 
 namespace {
@@ -228,68 +229,6 @@ QString typeForGlob(const QString& glob)
     return bestType;
 }
 
-// The file for a desktop file ID below one applications folder: "a-b.desktop"
-// may also live at "a/b.desktop".
-QString findDesktopFile(const QString& folder, const QString& id)
-{
-    const QString direct = folder + QLatin1Char('/') + id;
-    if (QFileInfo(direct).isFile())
-        return direct;
-    for (qsizetype dash = id.indexOf(QLatin1Char('-')); dash > 0; dash = id.indexOf(QLatin1Char('-'), dash + 1)) {
-        const QString sub = folder + QLatin1Char('/') + id.left(dash);
-        if (QFileInfo(sub).isDir()) {
-            const QString found = findDesktopFile(sub, id.mid(dash + 1));
-            if (!found.isEmpty())
-                return found;
-        }
-    }
-    return {};
-}
-
-// The first folder that holds an ID decides it; a Hidden entry there means
-// the ID was deleted.
-std::optional<QByteArray> installedDesktopEntry(const QString& id)
-{
-    if (id.isEmpty() || id.contains(QLatin1Char('/')))
-        return std::nullopt;
-    const QStringList dirs = QStringList{xdgDataHome()} + xdgDataDirs();
-    for (const QString& dir : dirs) {
-        const QString path = findDesktopFile(dir + QStringLiteral("/applications"), id);
-        if (path.isEmpty())
-            continue;
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return std::nullopt;
-        const QByteArray content = file.readAll();
-        const std::optional<QString> hidden = keyFileValue(content, u"Desktop Entry", u"Hidden");
-        if (hidden && *hidden == QLatin1String("true"))
-            return std::nullopt;
-        return content;
-    }
-    return std::nullopt;
-}
-
-QStringList mimeappsFiles()
-{
-    QStringList desktops;
-    for (const QString& d : qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(QLatin1Char(':'), Qt::SkipEmptyParts))
-        desktops.append(d.toLower());
-
-    QStringList folders{xdgConfigHome()};
-    folders += xdgConfigDirs();
-    folders.append(xdgDataHome() + QStringLiteral("/applications"));
-    for (const QString& dir : xdgDataDirs())
-        folders.append(dir + QStringLiteral("/applications"));
-
-    QStringList files;
-    for (const QString& folder : folders) {
-        for (const QString& desktop : desktops)
-            files.append(folder + QLatin1Char('/') + desktop + QStringLiteral("-mimeapps.list"));
-        files.append(folder + QStringLiteral("/mimeapps.list"));
-    }
-    return files;
-}
-
 } // namespace
 
 QString fileTypeMimeName(const QString& extension)
@@ -308,7 +247,10 @@ void registerFileType(Model& m, const QString& extension, int iconIndex)
     static_cast<void>(iconIndex);
     // A relative or empty path would give an entry that starts nothing, and
     // an extension that is not a plain name would leave the data folders.
-    if (!isPlainExtension(extension) || !QFileInfo(m.programPath).isAbsolute())
+    // A "%" in the path cannot be written so that the desktop runs it: Exec
+    // must double it, and GLib then looks for a program named with "%%".
+    if (!isPlainExtension(extension) || !QFileInfo(m.programPath).isAbsolute()
+        || m.programPath.contains(QLatin1Char('%')))
         return;
 
     const QString mimeType = fileTypeMimeName(extension);
@@ -354,22 +296,11 @@ QString readOpenCommand(const QString& extensionWithDot)
     if (mimeType.isEmpty())
         return {};
 
-    for (const QString& path : mimeappsFiles()) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        const std::optional<QString> list = keyFileValue(file.readAll(), kDefaultGroup, mimeType);
-        if (!list)
-            continue;
-        for (const QString& id : list->split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-            const std::optional<QByteArray> entry = installedDesktopEntry(id.trimmed());
-            if (!entry)
-                continue;
-            const std::optional<QString> exec = keyFileValue(*entry, u"Desktop Entry", u"Exec");
-            return exec ? expandEnvironmentReferences(unescapeKeyFileString(*exec)) : QString();
-        }
-    }
-    return {};
+    const std::optional<DesktopApplication> app = defaultApplication(mimeType);
+    if (!app)
+        return {};
+    // An application the desktop starts by its ID alone still owns the type.
+    return app->exec.isEmpty() ? app->id : expandEnvironmentReferences(app->exec);
 }
 
 void offerFileTypeRegistration(Model& m)

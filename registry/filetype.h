@@ -14,16 +14,19 @@
 QString fileTypeMimeName(const QString& extension);
 
 // Associates `*.extension` with the program at m.programPath. An extension
-// with a dot anywhere is refused with a message and nothing is written.
+// with a dot anywhere is refused with a message and nothing is written;
+// nothing is written either for a program path the desktop could not run
+// (relative, or holding a "%").
 // Write failures are not reported; every file is replaced whole or not at all.
 // Every icon index names the one picture the program carries.
 void registerFileType(Model& m, const QString& extension, int iconIndex);
 
-// The Exec of the default application of the type that the glob
-// "*" + extensionWithDot resolves to, with environment references expanded;
-// empty when the glob is unknown, the type has no default or the default's
-// entry has no Exec. Reads the files afresh on every call, so a registration
-// made by this process is seen at once.
+// The Exec of the application the desktop opens the type that the glob
+// "*" + extensionWithDot resolves to with (see defaultApplication), with
+// environment references expanded; its desktop file ID when it has no Exec;
+// empty when the glob is unknown or no application opens the type. Reads
+// the files afresh on every call, so a registration made by this process is
+// seen at once.
 QString readOpenCommand(const QString& extensionWithDot);
 
 // The start-up offer: while no program opens ".ztest", asks whether to

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -65,29 +66,46 @@ QStringList xdgConfigDirs()
     return absoluteListFromEnvironment("XDG_CONFIG_DIRS", {QStringLiteral("/etc/xdg")});
 }
 
-std::optional<QString> keyFileValue(const QByteArray& content, QStringView group, QStringView key)
+std::optional<KeyFile> parseKeyFile(const QByteArray& content)
 {
+    KeyFile file;
+    QHash<QString, QString>* group = nullptr;
     const QStringList lines = QString::fromUtf8(content).split(QLatin1Char('\n'));
-    bool inGroup = false;
     for (QString line : lines) {
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
         const QString trimmed = line.trimmed();
         if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')))
             continue;
-        if (trimmed.startsWith(QLatin1Char('[')) && trimmed.endsWith(QLatin1Char(']'))) {
-            inGroup = QStringView(trimmed).mid(1, trimmed.size() - 2) == group;
+        if (trimmed.startsWith(QLatin1Char('['))) {
+            if (!trimmed.endsWith(QLatin1Char(']')))
+                return std::nullopt;
+            const QString name = trimmed.mid(1, trimmed.size() - 2);
+            if (file.startGroup.isEmpty())
+                file.startGroup = name;
+            // A repeated group goes on where the first one left off.
+            group = &file.groups[name];
             continue;
         }
-        if (!inGroup)
-            continue;
         const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq < 0)
-            continue;
-        if (QStringView(line).left(eq).trimmed() == key)
-            return QStringView(line).mid(eq + 1).trimmed().toString();
+        if (eq < 0 || !group)
+            return std::nullopt;
+        // The last of repeated keys counts.
+        group->insert(
+            QStringView(line).left(eq).trimmed().toString(), QStringView(line).mid(eq + 1).trimmed().toString());
     }
-    return std::nullopt;
+    return file;
+}
+
+std::optional<QString> keyFileValue(const KeyFile& file, const QString& group, const QString& key)
+{
+    const auto g = file.groups.constFind(group);
+    if (g == file.groups.cend())
+        return std::nullopt;
+    const auto v = g->constFind(key);
+    if (v == g->cend())
+        return std::nullopt;
+    return *v;
 }
 
 QString unescapeKeyFileString(const QString& value)

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -16,10 +17,21 @@ QString xdgConfigHome();
 QStringList xdgDataDirs();
 QStringList xdgConfigDirs();
 
-// The raw value of `key` in `[group]` of a desktop-entry style key file, or
-// nothing when the group or key is absent. Comments and blank lines are
-// skipped and the spaces around "=" ignored; escapes are left as written.
-std::optional<QString> keyFileValue(const QByteArray& content, QStringView group, QStringView key);
+// A desktop-entry style key file read the way GLib reads it: comments and
+// blank lines skipped, the spaces around "=" ignored, a repeated group
+// continued, the last of repeated keys kept. Values are raw, escapes left as
+// written.
+struct KeyFile {
+    QString startGroup;
+    QHash<QString, QHash<QString, QString>> groups;
+};
+
+// Nothing for a file the desktop refuses whole: a line that is neither a
+// comment, a group header nor "key=value", or a key before any group.
+std::optional<KeyFile> parseKeyFile(const QByteArray& content);
+
+// The raw value of `key` in `[group]`, or nothing when either is absent.
+std::optional<QString> keyFileValue(const KeyFile& file, const QString& group, const QString& key);
 
 // Undoes the string escapes of key files (\s \n \t \r \\); any other
 // backslash pair is kept, so that Exec's own quoting survives.

@@ -75,6 +75,27 @@ QString runTool(const QString& program, const QStringList& arguments)
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
+void writeExecutable(const QString& path)
+{
+    writeFile(path, QStringLiteral("#!/bin/sh\nexit 0\n"));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+}
+
+// The desktop file ID `gio mime` names as the default for the type `gio`
+// finds for `document`, or empty when it names none.
+QString desktopOpens(const QString& document)
+{
+    const QString type = runTool(QStringLiteral("gio"),
+        { QStringLiteral("info"), QStringLiteral("-a"), QStringLiteral("standard::content-type"), document })
+                             .section(QLatin1Char('\n'), -1)
+                             .section(QLatin1String(": "), 1);
+    const QString answer
+        = runTool(QStringLiteral("gio"), { QStringLiteral("mime"), type }).section(QLatin1Char('\n'), 0, 0);
+    if (!answer.startsWith(QLatin1String("Default application for")))
+        return {};
+    return answer.section(QLatin1String(": "), -1);
+}
+
 } // namespace
 
 class TestFileType : public QObject {
@@ -92,11 +113,15 @@ private slots:
     void mimeappsKeepsOtherLines();
     void startupOffer_data();
     void startupOffer();
+    void unrunnablePathWritesNothing_data();
+    void unrunnablePathWritesNothing();
     void baseDirectories_data();
     void baseDirectories();
 
 private:
     QString path(const QString& relative) const { return root_->filePath(relative); }
+    // Every file under the test's folder with its content.
+    Files snapshot() const;
 
     std::unique_ptr<QTemporaryDir> root_;
 };
@@ -225,80 +250,69 @@ void TestFileType::openCommandLookup_data()
 
     // Not registered: each road to a command ends before it.
     QTest::newRow("no glob") << Files{} << "" << "";
-    QTest::newRow("glob without default") << Files{{globs, kOtherGlob}, {other, otherEntry("otro %f")}} << "" << "";
-    QTest::newRow("only an added association")
-        << Files{{globs, kOtherGlob},
-                 {other, otherEntry("otro %f")},
-                 {systemList, "[Added Associations]\napplication/x-other=other.desktop;\n"}}
-        << "" << "";
+    QTest::newRow("glob without default")
+        << Files { { globs, kOtherGlob }, { other, otherEntry("true otro %f") } } << ""
+        << "";
     QTest::newRow("default entry missing")
         << Files{{globs, kOtherGlob}, {systemList, defaults("gone.desktop;")}} << "" << "";
-    QTest::newRow("default entry hidden")
-        << Files{{globs, kOtherGlob},
-                 {systemList, defaults("other.desktop;")},
-                 {other, otherEntry("otro %f") + "Hidden=true\n"}}
-        << "" << "";
-    QTest::newRow("entry without Exec")
-        << Files{{globs, kOtherGlob},
-                 {systemList, defaults("other.desktop;")},
-                 {other, "[Desktop Entry]\nType=Application\nName=Otro\n"}}
-        << "" << "";
-    QTest::newRow("Exec of spaces")
-        << Files{{globs, kOtherGlob}, {systemList, defaults("other.desktop;")}, {other, otherEntry("\\s \\s")}}
-        << "" << "   ";
-    QTest::newRow("case-sensitive glob of another case")
-        << Files{{globs, "50:application/x-other:*.ZTEST:cs\n"},
-                 {systemList, defaults("other.desktop;")},
-                 {other, otherEntry("otro %f")}}
-        << "" << "";
+    QTest::newRow("entry started by its ID alone")
+        << Files { { globs, kOtherGlob }, { systemList, defaults("other.desktop;") },
+               { other, "[Desktop Entry]\nType=Application\nName=Otro\nDBusActivatable=true\n" } }
+        << ""
+        << "other.desktop";
+    QTest::newRow("Exec of spaces") << Files { { globs, kOtherGlob }, { systemList, defaults("other.desktop;") },
+        { other, otherEntry("\\s \\s") } }
+                                    << ""
+                                    << "";
+    QTest::newRow("case-sensitive glob of another case") << Files { { globs, "50:application/x-other:*.ZTEST:cs\n" },
+        { systemList, defaults("other.desktop;") }, { other, otherEntry("true otro %f") } }
+                                                         << ""
+                                                         << "";
 
     // Registered to another program, found the way the desktop finds it.
-    QTest::newRow("another program")
-        << Files{{globs, kOtherGlob}, {systemList, defaults("other.desktop;")}, {other, otherEntry("otro %f")}}
-        << "" << "otro %f";
-    QTest::newRow("glob of another case")
-        << Files{{globs, "50:application/x-other:*.ZTEST\n"},
-                 {systemList, defaults("other.desktop;")},
-                 {other, otherEntry("otro %f")}}
-        << "" << "otro %f";
+    QTest::newRow("another program") << Files { { globs, kOtherGlob }, { systemList, defaults("other.desktop;") },
+        { other, otherEntry("true otro %f") } }
+                                     << ""
+                                     << "true otro %f";
+    QTest::newRow("glob of another case") << Files { { globs, "50:application/x-other:*.ZTEST\n" },
+        { systemList, defaults("other.desktop;") }, { other, otherEntry("true otro %f") } }
+                                          << ""
+                                          << "true otro %f";
     QTest::newRow("heavier glob wins")
-        << Files{{globs, "60:application/x-other:*.ztest\n50:application/x-light:*.ztest\n"},
-                 {systemList, defaults("other.desktop;") + "application/x-light=light.desktop;\n"},
-                 {other, otherEntry("otro %f")},
-                 {"sysdata/applications/light.desktop", otherEntry("ligero %f")}}
-        << "" << "otro %f";
-    QTest::newRow("user list before system list")
-        << Files{{globs, kOtherGlob},
-                 {systemList, defaults("other.desktop;")},
-                 {userList, defaults("mine.desktop;")},
-                 {other, otherEntry("otro %f")},
-                 {"data/applications/mine.desktop", otherEntry("mio %f")}}
-        << "" << "mio %f";
-    QTest::newRow("desktop-specific list first")
-        << Files{{globs, kOtherGlob},
-                 {userList, defaults("other.desktop;")},
-                 {"config/gnome-mimeapps.list", defaults("gnome.desktop;")},
-                 {other, otherEntry("otro %f")},
-                 {"sysdata/applications/gnome.desktop", otherEntry("gnomo %f")}}
-        << "X-Cinnamon:GNOME" << "gnomo %f";
-    QTest::newRow("list in an applications folder")
-        << Files{{globs, kOtherGlob},
-                 {"sysdata/applications/mimeapps.list", defaults("other.desktop;")},
-                 {other, otherEntry("otro %f")}}
-        << "" << "otro %f";
-    QTest::newRow("missing entry skipped for the next")
-        << Files{{globs, kOtherGlob}, {userList, defaults("gone.desktop;other.desktop;")}, {other, otherEntry("otro %f")}}
-        << "" << "otro %f";
+        << Files { { globs, "60:application/x-other:*.ztest\n50:application/x-light:*.ztest\n" },
+               { systemList, defaults("other.desktop;") + "application/x-light=light.desktop;\n" },
+               { other, otherEntry("true otro %f") },
+               { "sysdata/applications/light.desktop", otherEntry("true ligero %f") } }
+        << ""
+        << "true otro %f";
+    QTest::newRow("user list before system list") << Files { { globs, kOtherGlob },
+        { systemList, defaults("other.desktop;") }, { userList, defaults("mine.desktop;") },
+        { other, otherEntry("true otro %f") }, { "data/applications/mine.desktop", otherEntry("true mio %f") } }
+                                                  << ""
+                                                  << "true mio %f";
+    QTest::newRow("desktop-specific list first") << Files { { globs, kOtherGlob },
+        { userList, defaults("other.desktop;") }, { "config/gnome-mimeapps.list", defaults("gnome.desktop;") },
+        { other, otherEntry("true otro %f") }, { "sysdata/applications/gnome.desktop", otherEntry("true gnomo %f") } }
+                                                 << "X-Cinnamon:GNOME"
+                                                 << "true gnomo %f";
+    QTest::newRow("list in an applications folder") << Files { { globs, kOtherGlob },
+        { "sysdata/applications/mimeapps.list", defaults("other.desktop;") }, { other, otherEntry("true otro %f") } }
+                                                    << ""
+                                                    << "true otro %f";
+    QTest::newRow("missing entry skipped for the next") << Files { { globs, kOtherGlob },
+        { userList, defaults("gone.desktop;other.desktop;") }, { other, otherEntry("true otro %f") } }
+                                                        << ""
+                                                        << "true otro %f";
     QTest::newRow("id with a dash in a subfolder")
-        << Files{{globs, kOtherGlob},
-                 {systemList, defaults("vendor-tool.desktop;")},
-                 {"sysdata/applications/vendor/tool.desktop", otherEntry("herramienta %f")}}
-        << "" << "herramienta %f";
-    QTest::newRow("environment expanded")
-        << Files{{globs, kOtherGlob},
-                 {systemList, defaults("other.desktop;")},
-                 {other, otherEntry("$ZELVORA_TOOLS/otro ${ZELVORA_TOOLS}x \"\\\\$ZELVORA_TOOLS\" $ZELVORA_UNSET %f")}}
-        << "" << "/opt/herramientas/otro /opt/herramientas" "x \"\\$ZELVORA_TOOLS\" $ZELVORA_UNSET %f";
+        << Files { { globs, kOtherGlob }, { systemList, defaults("vendor-tool.desktop;") },
+               { "sysdata/applications/vendor/tool.desktop", otherEntry("true herramienta %f") } }
+        << ""
+        << "true herramienta %f";
+    QTest::newRow("environment expanded") << Files { { globs, kOtherGlob }, { systemList, defaults("other.desktop;") },
+        { other, otherEntry("true $ZELVORA_TOOLS/otro ${ZELVORA_TOOLS}x \"\\\\$ZELVORA_TOOLS\" $ZELVORA_UNSET %f") } }
+                                          << ""
+                                          << "true /opt/herramientas/otro /opt/herramientas"
+                                             "x \"\\$ZELVORA_TOOLS\" $ZELVORA_UNSET %f";
 }
 
 void TestFileType::openCommandLookup()
@@ -352,53 +366,144 @@ void TestFileType::mimeappsKeepsOtherLines()
 
 void TestFileType::startupOffer_data()
 {
-    QTest::addColumn<bool>("otherOwner");
-    QTest::addColumn<int>("reply");
-    QTest::addColumn<bool>("registered");
+    // Paths relative to the test's folder; %1 in a content stands for it.
+    QTest::addColumn<Files>("files");
+    QTest::addColumn<QString>("desktops");
+    QTest::addColumn<bool>("offered");
 
-    QTest::newRow("not registered, No") << false << int(Reply::No) << false;
-    QTest::newRow("not registered, Yes") << false << int(Reply::Yes) << true;
-    QTest::newRow("another program owns it") << true << -1 << false;
+    const QString package = QStringLiteral("sysdata/mime/packages/ztest.xml");
+    const QString ztest
+        = QStringLiteral("<?xml version=\"1.0\"?>\n"
+                         "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+                         "<mime-type type=\"application/x-ztest-files\"><glob pattern=\"*.ztest\"/></mime-type>\n"
+                         "</mime-info>\n");
+    const QString zipKind
+        = QStringLiteral("<?xml version=\"1.0\"?>\n"
+                         "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+                         "<mime-type type=\"application/x-ztest-files\"><sub-class-of type=\"application/zip\"/>"
+                         "<glob pattern=\"*.ztest\"/></mime-type>\n"
+                         "</mime-info>\n");
+    const QString other = QStringLiteral("sysdata/applications/other.desktop");
+    const QString cache = QStringLiteral("sysdata/applications/mimeinfo.cache");
+    const QString cached = QStringLiteral("[MIME Cache]\napplication/x-ztest-files=other.desktop;\n");
+    const QString userList = QStringLiteral("config/mimeapps.list");
+    const auto entry = [](const QString& exec) {
+        return QStringLiteral("[Desktop Entry]\nType=Application\nName=Otro\nExec=%1\n").arg(exec);
+    };
+
+    QTest::newRow("nothing knows the extension") << Files {} << "" << true;
+    QTest::newRow("type known, no program") << Files { { package, ztest } } << "" << true;
+    QTest::newRow("another program's entry, from a package")
+        << Files { { package, ztest }, { other, entry("true %f") }, { cache, cached } } << "" << false;
+    QTest::newRow("another program added by the user") << Files { { package, ztest }, { other, entry("true %f") },
+        { userList, "[Added Associations]\napplication/x-ztest-files=other.desktop;\n" } }
+                                                       << "" << false;
+    QTest::newRow("another program as the desktop's default") << Files { { package, ztest },
+        { other, entry("true %f") },
+        { "config/openbox-mimeapps.list", "[Default Applications]\napplication/x-ztest-files=other.desktop;\n" } }
+                                                              << "Openbox" << false;
+    QTest::newRow("a program for the type it is a kind of") << Files { { package, zipKind },
+        { other, entry("true %f") }, { cache, "[MIME Cache]\napplication/zip=other.desktop;\n" } }
+                                                            << "" << false;
+    QTest::newRow("our own earlier registration")
+        << Files { { package, ztest }, { "data/applications/zelvora.desktop", entry("%1/bin/zelvora %f") },
+               { userList, "[Default Applications]\napplication/x-ztest-files=zelvora.desktop;\n" } }
+        << "" << false;
+    QTest::newRow("hidden entry in its own folder")
+        << Files { { package, ztest }, { other, entry("true %f") + "Hidden=true\n" }, { cache, cached } } << ""
+        << false;
+    QTest::newRow("the user removed the only program") << Files { { package, ztest }, { other, entry("true %f") },
+        { cache, cached }, { userList, "[Removed Associations]\napplication/x-ztest-files=other.desktop;\n" } }
+                                                       << "" << true;
+    QTest::newRow("the default's entry is gone") << Files { { package, ztest },
+        { userList, "[Default Applications]\napplication/x-ztest-files=gone.desktop;\n" } }
+                                                 << "" << true;
+    QTest::newRow("the program is missing")
+        << Files { { package, ztest }, { other, entry("/nonexistent/otro %f") }, { cache, cached } } << "" << true;
+    QTest::newRow("TryExec is missing") << Files { { package, ztest },
+        { other, entry("true %f") + "TryExec=otro-que-no-existe\n" }, { cache, cached } }
+                                        << "" << true;
+    QTest::newRow("install folder with a percent sign")
+        << Files { { package, ztest }, { other, entry("%1/100%%/zelvora %f") }, { cache, cached } } << "" << true;
+    QTest::newRow("the user's broken copy hides it") << Files { { package, ztest }, { other, entry("true %f") },
+        { cache, cached }, { "data/applications/other.desktop", entry("/nonexistent/otro %f") } }
+                                                     << "" << true;
 }
 
+// Whatever the desktop holds, the offer appears exactly when `gio mime`
+// names no program for a .ztest file's type; No leaves everything as it was,
+// and after Yes the desktop opens the files with us and never asks again.
 void TestFileType::startupOffer()
 {
-    QFETCH(bool, otherOwner);
-    QFETCH(int, reply);
-    QFETCH(bool, registered);
+    QFETCH(Files, files);
+    QFETCH(QString, desktops);
+    QFETCH(bool, offered);
 
-    if (otherOwner) {
-        writeFile(path(QStringLiteral("sysdata/mime/globs2")), kOtherGlob);
-        writeFile(path(QStringLiteral("sysconfig/mimeapps.list")), defaults("other.desktop;"));
-        writeFile(path(QStringLiteral("sysdata/applications/other.desktop")), otherEntry("otro %f"));
-    }
+    writeExecutable(path(QStringLiteral("bin/zelvora")));
+    writeExecutable(path(QStringLiteral("100%/zelvora")));
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        writeFile(path(it.key()), QString(it.value()).replace(QLatin1String("%1"), root_->path()));
+    QVERIFY(QDir().mkpath(path(QStringLiteral("sysdata/mime/packages"))));
+    QCOMPARE(runTool(QStringLiteral("update-mime-database"), { path(QStringLiteral("sysdata/mime")) }), QString());
+    if (!desktops.isEmpty())
+        qputenv("XDG_CURRENT_DESKTOP", desktops.toLocal8Bit());
+    const QString document = path(QStringLiteral("examen.ztest"));
+    writeFile(document, QStringLiteral("Z\x01\x02"));
+    QCOMPARE(desktopOpens(document).isEmpty(), offered);
+
     TestModel t;
     t.m.programPath = path(QStringLiteral("bin/zelvora"));
-    if (reply >= 0)
-        t.ui.replies.push_back(Reply(reply));
-
-    offerFileTypeRegistration(t.m);
-
-    if (otherOwner) {
-        QVERIFY(t.ui.messages.empty());
-    } else {
-        QCOMPARE(t.ui.messages.size(), std::size_t(1));
-        QCOMPARE(t.ui.messages[0].text, kPrompt);
-        QCOMPARE(t.ui.messages[0].title, QStringLiteral("..."));
-        QCOMPARE(t.ui.messages[0].buttons, Buttons::YesNo);
-    }
-    QCOMPARE(filesUnder(path(QStringLiteral("data"))).isEmpty(), !registered);
-    QCOMPARE(filesUnder(path(QStringLiteral("config"))).isEmpty(), !registered);
-
-    // The prompt comes back at the next start exactly while nothing opens
-    // the files; a script with no answer fails the test if it is asked.
-    t.ui.messages.clear();
-    if (!registered && !otherOwner)
+    const Files before = snapshot();
+    if (offered)
         t.ui.replies.push_back(Reply::No);
     offerFileTypeRegistration(t.m);
-    QCOMPARE(t.ui.messages.size(), std::size_t(registered || otherOwner ? 0 : 1));
-    if (registered)
-        QCOMPARE(readOpenCommand(QStringLiteral(".ztest")), t.m.programPath + QStringLiteral(" %f"));
+    QCOMPARE(t.ui.messages.size(), std::size_t(offered ? 1 : 0));
+    QCOMPARE(snapshot(), before);
+    if (!offered)
+        return;
+    QCOMPARE(t.ui.messages[0].text, kPrompt);
+    QCOMPARE(t.ui.messages[0].title, QStringLiteral("..."));
+    QCOMPARE(t.ui.messages[0].buttons, Buttons::YesNo);
+
+    t.ui.replies.push_back(Reply::Yes);
+    offerFileTypeRegistration(t.m);
+    QCOMPARE(t.ui.messages.size(), std::size_t(2));
+    QCOMPARE(desktopOpens(document), QStringLiteral("zelvora.desktop"));
+    QCOMPARE(readOpenCommand(QStringLiteral(".ztest")), t.m.programPath + QStringLiteral(" %f"));
+    offerFileTypeRegistration(t.m);
+    QCOMPARE(t.ui.messages.size(), std::size_t(2));
+}
+
+void TestFileType::unrunnablePathWritesNothing_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::newRow("percent sign in a folder") << "%1/100%/zelvora";
+    QTest::newRow("percent sign in the name") << "%1/bin/zel%vora";
+    QTest::newRow("relative") << "bin/zelvora";
+    QTest::newRow("empty") << "";
+}
+
+// The desktop could not start the program from such an entry, and the
+// offer would then come back at every start: nothing is written at all.
+void TestFileType::unrunnablePathWritesNothing()
+{
+    QFETCH(QString, program);
+    TestModel t;
+    t.m.programPath = program.replace(QLatin1String("%1"), root_->path());
+    if (QFileInfo(program).isAbsolute())
+        writeExecutable(program);
+    const Files before = snapshot();
+    registerFileType(t.m, QStringLiteral("ztest"), 1);
+    QCOMPARE(snapshot(), before);
+    QVERIFY(t.ui.messages.empty());
+}
+
+Files TestFileType::snapshot() const
+{
+    Files files;
+    for (const QString& file : filesUnder(root_->path()))
+        files.insert(file, readFile(file));
+    return files;
 }
 
 void TestFileType::baseDirectories_data()
