@@ -350,6 +350,10 @@ bool TestJourneys::launch(const QString& program, const QStringList& arguments)
     env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
     env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/runtime"));
+    // The machine's own associations (a package of this program installed
+    // on it, say) must not answer the registration question for the test.
+    env.insert(QStringLiteral("XDG_DATA_DIRS"), home + QStringLiteral("/sysdata"));
+    env.insert(QStringLiteral("XDG_CONFIG_DIRS"), home + QStringLiteral("/sysconfig"));
     env.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
 
     program_ = std::make_unique<QProcess>();
