@@ -77,7 +77,13 @@ void createMainWindow(Model& m)
     window.setWindowIcon(QIcon(QStringLiteral(":/icons/zelvora.png")));
     buildMenuBar(m);
     QEventLoop loop;
-    QObject::connect(&window, &MainWindow::ended, &loop, &QEventLoop::quit);
+    // Commands waiting on ownerless boxes hold nested loops open; the boxes
+    // are closed so that they unwind, and the window's loop ends after them.
+    QObject::connect(&window, &MainWindow::ended, &loop, [&m, &loop] {
+        m.windowEnded = true;
+        m.interaction->windowEnded();
+        loop.quit();
+    });
     window.show();
     if (!window.hasEnded())
         loop.exec();

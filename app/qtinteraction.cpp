@@ -1,15 +1,21 @@
 #include "app/qtinteraction.h"
 
+#include <QApplication>
 #include <QColorDialog>
+#include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 
 #include "platform/color.h"
+#include "platform/ownerlessdialog.h"
 #include "print/printsetupdialog.h"
 
 Reply QtInteraction::messageBox(const QString& text, const QString& title, Buttons buttons)
 {
+    const Reply cancelled = buttons == Buttons::YesNo ? Reply::No : Reply::Ok;
+    if (windowEnded_)
+        return cancelled;
     QMessageBox box;
     box.setIcon(QMessageBox::NoIcon);
     box.setWindowTitle(title);
@@ -18,11 +24,12 @@ Reply QtInteraction::messageBox(const QString& text, const QString& title, Butto
     if (buttons == Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
-        return box.exec() == QMessageBox::Yes ? Reply::Yes : Reply::No;
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
     }
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
-    return Reply::Ok;
+    runOwnerlessDialog(box);
+    // A box closed because the window ended has no clicked button.
+    return box.clickedButton() && box.standardButton(box.clickedButton()) == QMessageBox::Yes ? Reply::Yes : cancelled;
 }
 
 QString QtInteraction::chooseFile(QWidget* owner, FileDialogMode mode, const QString& startFolder)
@@ -45,8 +52,8 @@ QString QtInteraction::chooseFile(QWidget* owner, FileDialogMode mode, const QSt
     return dialog.selectedFiles().constFirst();
 }
 
-std::optional<std::uint32_t> QtInteraction::chooseColor(QWidget* owner, std::uint32_t initial,
-                                                        std::array<std::uint32_t, 16>& customColors)
+std::optional<std::uint32_t> QtInteraction::chooseColor(
+    QWidget* owner, std::uint32_t initial, std::array<std::uint32_t, 16>& customColors)
 {
     // Qt keeps its custom colours process-wide; ours are handed in and read
     // back so that only this list carries them.
@@ -64,5 +71,20 @@ std::optional<std::uint32_t> QtInteraction::chooseColor(QWidget* owner, std::uin
 
 std::optional<PrintSetupChoice> QtInteraction::printSetup(const PrintSetupRequest& request)
 {
+    if (windowEnded_)
+        return std::nullopt;
     return runPrintSetupDialog(request);
+}
+
+void QtInteraction::windowEnded()
+{
+    windowEnded_ = true;
+    // The only windows without owner are the message boxes and the print
+    // set-up dialog; dialogs owned by the main window block it while open,
+    // so it cannot end under them.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(window);
+        if (dialog && dialog->isVisible() && !dialog->parentWidget())
+            dialog->reject();
+    }
 }

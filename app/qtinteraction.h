@@ -11,4 +11,8 @@ public:
     std::optional<std::uint32_t> chooseColor(
         QWidget* owner, std::uint32_t initial, std::array<std::uint32_t, 16>& customColors) override;
     std::optional<PrintSetupChoice> printSetup(const PrintSetupRequest& request) override;
+    void windowEnded() override;
+
+private:
+    bool windowEnded_ = false;
 };

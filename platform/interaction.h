@@ -35,7 +35,8 @@ class Interaction {
 public:
     virtual ~Interaction() = default;
 
-    // Message boxes have no owner window and no icon.
+    // Message boxes have no owner window and no icon, and leave the main
+    // window usable while they are open.
     virtual Reply messageBox(const QString& text, const QString& title, Buttons buttons) = 0;
 
     // The chosen path, or empty when cancelled. The open dialog accepts only
@@ -44,9 +45,15 @@ public:
 
     // Starts at `initial`; the dialog may change the custom colours. Empty
     // when cancelled. Colours are 0x00BBGGRR.
-    virtual std::optional<std::uint32_t> chooseColor(QWidget* owner, std::uint32_t initial,
-                                                     std::array<std::uint32_t, 16>& customColors) = 0;
+    virtual std::optional<std::uint32_t> chooseColor(
+        QWidget* owner, std::uint32_t initial, std::array<std::uint32_t, 16>& customColors)
+        = 0;
 
     // Empty when the dialog was closed without "Seguir".
     virtual std::optional<PrintSetupChoice> printSetup(const PrintSetupRequest& request) = 0;
+
+    // The main window has ended while commands may still wait on ownerless
+    // boxes: those close as if cancelled (No, OK, no "Seguir"), and any
+    // question asked afterwards gets that answer without being shown.
+    virtual void windowEnded() = 0;
 };

@@ -10,6 +10,7 @@ void printCommand(Model& m)
         return;
     m.printBusy = 1;
     printSetupDialog(m);
-    printSheet(m);
+    if (!m.windowEnded)
+        printSheet(m);
     m.printBusy = 0;
 }

@@ -5,7 +5,6 @@
 #include <QColor>
 #include <QComboBox>
 #include <QEvent>
-#include <QEventLoop>
 #include <QFocusEvent>
 #include <QFont>
 #include <QFontMetrics>
@@ -14,6 +13,8 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QStringList>
+
+#include "platform/ownerlessdialog.h"
 
 namespace {
 
@@ -202,16 +203,9 @@ void PrintSetupDialog::seguir()
 std::optional<PrintSetupChoice> runPrintSetupDialog(const PrintSetupRequest& request)
 {
     PrintSetupDialog dialog(request);
-    // QDialog::exec() would block every other window. This dialog has no
-    // owner and leaves the main window usable, so it runs a loop of its
-    // own; the print command's busy flag keeps a second run out meanwhile.
-    QEventLoop loop;
-    QObject::connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
-    dialog.show();
-    dialog.raise();
-    dialog.activateWindow();
-    loop.exec(QEventLoop::DialogExec);
-    if (dialog.result() != QDialog::Accepted)
+    // The print command's busy flag keeps a second run out while the main
+    // window stays usable.
+    if (runOwnerlessDialog(dialog) != QDialog::Accepted)
         return std::nullopt;
     return dialog.choice();
 }

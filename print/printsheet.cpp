@@ -23,7 +23,12 @@ void printSheet(Model& m)
 {
     showSheetAtTop(m, 0);
     const QString title = QStringLiteral("Programador");
-    if (m.interaction->messageBox(QStringLiteral("Imprimir ?\r\nSi/No ?"), title, Buttons::YesNo) == Reply::Yes) {
+    const Reply reply = m.interaction->messageBox(QStringLiteral("Imprimir ?\r\nSi/No ?"), title, Buttons::YesNo);
+    // The boxes leave the main window usable, so it may have ended while
+    // one was open; then there is no sheet left to print or show.
+    if (m.windowEnded)
+        return;
+    if (reply == Reply::Yes) {
         switch (printOnDefaultPrinter(m.sheetBitmap, m.print)) {
         case PrintResult::Printed:
             break;
@@ -34,6 +39,8 @@ void printSheet(Model& m)
             m.interaction->messageBox(QStringLiteral("Err: 0 No Error"), title, Buttons::Ok);
             break;
         }
+        if (m.windowEnded)
+            return;
     }
     // Whatever happened, the screen shows the framed sheet from its top.
     showSheetAtTop(m, 1);

@@ -122,6 +122,9 @@ struct Model {
     Settings settings;
     PrintSettings print;
     int printBusy = 0;
+    // Set when the main window ends. A command that was waiting on an
+    // ownerless box meanwhile does nothing more once the box has closed.
+    bool windowEnded = false;
     std::array<ColorRef, 16> customColors {};
 
     QString testFileName;

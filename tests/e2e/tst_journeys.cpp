@@ -39,7 +39,7 @@ constexpr int kRecordSize = 32;
 // skipped by the arrows).
 enum MenuIndex { kArchivos = 0, kPersonalizar = 1, kColor = 2 };
 namespace full {
-constexpr int kGrabarTest = 1, kLeerTest = 2, kCorregirTest = 3, kFotocopia = 5, kSalir = 7;
+constexpr int kGrabarTest = 1, kLeerTest = 2, kCorregirTest = 3, kImprimir = 4, kFotocopia = 5, kSalir = 7;
 }
 namespace exam {
 constexpr int kGrabarTest = 1, kSalir = 2;
@@ -232,6 +232,7 @@ private slots:
     void menusChangeTheSheetAndAreKept();
     void readsAndCorrectsThroughTheMenus();
     void fotocopiaKeepsTheFrameOnScreen();
+    void printQuestionLeavesTheWindowUsable();
     void examEditionSavesWhatTheFullEditionReads();
     void classToolGradesWhatTheExamEditionSaved();
 
@@ -355,6 +356,9 @@ bool TestJourneys::launch(const QString& program, const QStringList& arguments)
     env.insert(QStringLiteral("XDG_DATA_DIRS"), home + QStringLiteral("/sysdata"));
     env.insert(QStringLiteral("XDG_CONFIG_DIRS"), home + QStringLiteral("/sysconfig"));
     env.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
+    // No printing system: nothing of the machine's own CUPS is asked.
+    env.insert(QStringLiteral("CUPS_SERVER"), home + QStringLiteral("/runtime/no-cups.sock"));
+    env.insert(QStringLiteral("CUPS_SERVERROOT"), home + QStringLiteral("/runtime"));
 
     program_ = std::make_unique<QProcess>();
     program_->setProcessEnvironment(env);
@@ -716,6 +720,38 @@ void TestJourneys::fotocopiaKeepsTheFrameOnScreen()
     JOURNEY_VERIFY(waitMark(26, 4, 0), "the mark is gone from the screen after \"Fotocopia\"");
     menu(kArchivos, full::kSalir);
     JOURNEY_VERIFY(waitExit(), "\"Salir\" did not end the program with status 0");
+}
+
+void TestJourneys::printQuestionLeavesTheWindowUsable()
+{
+    QVERIFY(giveOtherProgramTheFileType());
+    QVERIFY(launch(QStringLiteral("zelvora")));
+    JOURNEY_VERIFY(waitMainWindow(QStringLiteral("Zelvora")), "no framed sheet");
+    // The question shows the sheet from its top without the frame, which
+    // findView needs; the view stays where it is now.
+    const QPoint view = findView(shot_)->topLeft;
+
+    menu(kArchivos, full::kImprimir);
+    JOURNEY_VERIFY(waitActive(QStringLiteral("^Configura la impresión$")), "no print set-up dialog");
+    // Tab order: the three lists, then "Seguir".
+    x_.keys({ QStringLiteral("Tab"), QStringLiteral("Tab"), QStringLiteral("Tab"), QStringLiteral("space") });
+    JOURNEY_VERIFY(waitActive(QStringLiteral("^Programador$")), "no \"Imprimir ?\" question");
+
+    const QPoint cell = view + QPoint(cellLeft(3, 2) + 7, cellTop(3) + 7);
+    x_.click(cell.x(), cell.y());
+    JOURNEY_VERIFY(waitScreen([&](const QImage& img) { return isBlack(img.pixel(cell)); }, 5s),
+        "a click on the sheet while \"Imprimir ?\" is open marked nothing");
+
+    // The menu opens too, and a second print run does not start.
+    menu(kArchivos, full::kImprimir);
+    std::this_thread::sleep_for(1s);
+    JOURNEY_VERIFY(x_.waitForWindows(program_->processId(), QStringLiteral("^Configura la impresión$"), 0ms).isEmpty(),
+        "a second print run started while the first asked");
+
+    menu(kArchivos, full::kSalir);
+    JOURNEY_VERIFY(waitExit(), "\"Salir\" while \"Imprimir ?\" was open did not end the program with status 0");
+    const QString ini = folder(QStringLiteral("bin/Configuracion.ini"));
+    QCOMPARE(iniLines(ini), settingsText(1, 0, 0, 0, 0, 65280, 255));
 }
 
 void TestJourneys::examEditionSavesWhatTheFullEditionReads()

@@ -87,9 +87,45 @@ public:
         printCommand(m_);
         return std::nullopt;
     }
+    void windowEnded() override { }
 
 private:
     Model& m_;
+};
+
+// Ends the main window while the set-up dialog or the question is open, as
+// "Salir" in the still usable menu would, and then answers "Seguir" or Yes.
+class EndingInteraction final : public Interaction {
+public:
+    EndingInteraction(Model& m, bool inSetup)
+        : m_(m)
+        , inSetup_(inSetup)
+    {
+    }
+
+    int questions = 0;
+
+    Reply messageBox(const QString&, const QString&, Buttons) override
+    {
+        ++questions;
+        m_.windowEnded = true;
+        return Reply::Yes;
+    }
+    QString chooseFile(QWidget*, FileDialogMode, const QString&) override { return {}; }
+    std::optional<std::uint32_t> chooseColor(QWidget*, std::uint32_t, std::array<std::uint32_t, 16>&) override
+    {
+        return std::nullopt;
+    }
+    std::optional<PrintSetupChoice> printSetup(const PrintSetupRequest&) override
+    {
+        m_.windowEnded = inSetup_;
+        return PrintSetupChoice { kCopies[0], kColorModes[1], kQualities[3] };
+    }
+    void windowEnded() override { }
+
+private:
+    Model& m_;
+    bool inSetup_;
 };
 
 } // namespace
@@ -109,6 +145,8 @@ private slots:
     void valuesTakenOnSeguir();
     void closingKeepsOldValues();
     void busyRunAndViewDuringQuestion();
+    void windowEndedMeanwhile_data();
+    void windowEndedMeanwhile();
 };
 
 void TestPrintSetup::firstOpeningShowsNothing()
@@ -344,6 +382,32 @@ void TestPrintSetup::busyRunAndViewDuringQuestion()
     QCOMPARE(ui.offsetAtQuestion, 0);
     QCOMPARE(ui.cornerAtQuestion, QRgb(0xFFFFFFFF));
     QCOMPARE(t.m.viewControl->shownImage().pixel(0, 0), QRgb(0xFF000000));
+}
+
+void TestPrintSetup::windowEndedMeanwhile_data()
+{
+    QTest::addColumn<bool>("inSetup");
+    QTest::addColumn<int>("questions");
+    QTest::newRow("during the set-up dialog") << true << 0;
+    QTest::newRow("during the question") << false << 1;
+}
+
+// Nothing more happens once the window has ended: no question, no print
+// (here it would end in an error box), no drawing.
+void TestPrintSetup::windowEndedMeanwhile()
+{
+    QFETCH(bool, inSetup);
+
+    TestModel t;
+    EndingInteraction ui(t.m, inSetup);
+    t.m.interaction = &ui;
+    printCommand(t.m);
+    QTEST(ui.questions, "questions");
+    QCOMPARE(t.m.printBusy, 0);
+    QCOMPARE(t.m.print.printQuality, 4);
+    // The sheet is left as the last step before the end drew it.
+    const QRgb corner = inSetup ? QRgb(0xFF000000) : QRgb(0xFFFFFFFF);
+    QCOMPARE(t.m.sheetBitmap.pixel(0, 0), corner);
 }
 
 QTEST_MAIN(TestPrintSetup)
