@@ -4,12 +4,15 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QDir>
+#include <QImage>
 
 #include "app/mainwindow.h"
 #include "app/menubar.h"
 #include "app/testcommands.h"
 #include "platform/atomicfile.h"
 #include "platform/interaction.h"
+#include "platform/userfolders.h"
 #include "print/printcommand.h"
 #include "sheet/layout.h"
 #include "sheet/model.h"
@@ -72,17 +75,33 @@ void reset(Model& m)
     setMainWindowTitle(m, QStringLiteral("Zelvora"));
 }
 
-// The frameless page beside the executable. A folder that cannot be written
-// gets no file and no message; an older image is replaced only by a whole
-// new one.
+// The frameless page as a BMP file, replacing an older one only by a whole
+// new one. False when nothing was written.
+bool savePageImage(const QImage& page, const QString& folder)
+{
+    QByteArray image;
+    QBuffer buffer(&image);
+    if (!buffer.open(QIODevice::WriteOnly) || !page.save(&buffer, "BMP"))
+        return false;
+    return QDir().mkpath(folder) && writeFileAtomically(folder + QStringLiteral("/zelvora.bmp"), image);
+}
+
+// A portable copy writes the page beside the executable and says nothing,
+// even when that fails. An installed program writes it into the user's
+// pictures folder, which the user cannot guess, so it says where the image
+// went or that it could not be written.
 void writePageImage(Model& m)
 {
     buildSheet(m, 0);
-    QByteArray image;
-    QBuffer buffer(&image);
-    if (buffer.open(QIODevice::WriteOnly) && m.sheetBitmap.save(&buffer, "BMP"))
-        (void)writeFileAtomically(m.programFolder + QStringLiteral("/zelvora.bmp"), image);
+    const QString folder = m.filesBesideProgram ? m.programFolder : xdgPicturesFolder();
+    const bool written = savePageImage(m.sheetBitmap, folder);
     buildSheet(m, 1);
+    if (m.filesBesideProgram)
+        return;
+    const QString path = QDir::toNativeSeparators(folder + QStringLiteral("/zelvora.bmp"));
+    const QString text = written ? QStringLiteral("La fotocopia se ha guardado en:\r\n") + path
+                                 : QStringLiteral("No se ha podido guardar la fotocopia en:\r\n") + path;
+    m.interaction->messageBox(text, QStringLiteral("Programador"), Buttons::Ok);
 }
 
 void showAuthor(Model& m)

@@ -8,6 +8,7 @@
 
 #include "app/mainwindow.h"
 #include "app/qtinteraction.h"
+#include "platform/userfolders.h"
 #include "registry/filetype.h"
 #include "settings/settingsfile.h"
 
@@ -49,6 +50,7 @@ int programEntry(int argc, char** argv, Edition edition, const char* version)
     m.interaction = &interaction;
     m.programPath = QApplication::applicationFilePath();
     m.programFolder = QApplication::applicationDirPath();
+    m.filesBesideProgram = keepsFilesBesideProgram(m.programFolder, QStringLiteral(ZELVORA_INSTALL_BINDIR));
     m.commandTail = QApplication::arguments().mid(1).join(QLatin1Char(' '));
 
     settingsFile(m, QStringLiteral("get"));

@@ -10,32 +10,6 @@
 
 namespace {
 
-QString homeFolder()
-{
-    return QDir::homePath();
-}
-
-// The XDG Base Directory rules ask for relative paths in these variables to be
-// ignored, as if the variable were unset.
-QString absoluteFromEnvironment(const char* name)
-{
-    const QString value = qEnvironmentVariable(name);
-    if (value.isEmpty() || QDir::isRelativePath(value))
-        return {};
-    return QDir::cleanPath(value);
-}
-
-QStringList absoluteListFromEnvironment(const char* name, const QStringList& fallback)
-{
-    QStringList dirs;
-    const QStringList parts = qEnvironmentVariable(name).split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    for (const QString& part : parts) {
-        if (!QDir::isRelativePath(part))
-            dirs.append(QDir::cleanPath(part));
-    }
-    return dirs.isEmpty() ? fallback : dirs;
-}
-
 // A name continues while it has letters, digits or underscores.
 bool isNameChar(QChar c, bool first)
 {
@@ -43,28 +17,6 @@ bool isNameChar(QChar c, bool first)
 }
 
 } // namespace
-
-QString xdgDataHome()
-{
-    const QString dir = absoluteFromEnvironment("XDG_DATA_HOME");
-    return dir.isEmpty() ? homeFolder() + QStringLiteral("/.local/share") : dir;
-}
-
-QString xdgConfigHome()
-{
-    const QString dir = absoluteFromEnvironment("XDG_CONFIG_HOME");
-    return dir.isEmpty() ? homeFolder() + QStringLiteral("/.config") : dir;
-}
-
-QStringList xdgDataDirs()
-{
-    return absoluteListFromEnvironment("XDG_DATA_DIRS", {QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")});
-}
-
-QStringList xdgConfigDirs()
-{
-    return absoluteListFromEnvironment("XDG_CONFIG_DIRS", {QStringLiteral("/etc/xdg")});
-}
 
 std::optional<KeyFile> parseKeyFile(const QByteArray& content)
 {

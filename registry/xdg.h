@@ -8,14 +8,7 @@
 #include <QStringList>
 #include <QStringView>
 
-// The freedesktop base directories, read from the environment on every call
-// so that a changed environment (tests point them at temporary folders) is
-// honoured at once. Unset, empty or relative values fall back to the
-// defaults of the XDG Base Directory rules.
-QString xdgDataHome();
-QString xdgConfigHome();
-QStringList xdgDataDirs();
-QStringList xdgConfigDirs();
+#include "platform/userfolders.h"
 
 // A desktop-entry style key file read the way GLib reads it: comments and
 // blank lines skipped, the spaces around "=" ignored, a repeated group

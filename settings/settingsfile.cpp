@@ -3,8 +3,11 @@
 #include <array>
 #include <cstdint>
 
+#include <QDir>
+#include <QFileInfo>
 #include <QStringView>
 
+#include "platform/userfolders.h"
 #include "settings/profilefile.h"
 #include "settings/texttonumber.h"
 
@@ -56,6 +59,10 @@ void saveSettings(const Model& m, const QString& path)
     std::optional<QString> text = readProfileFile(path);
     if (!text)
         return;
+    // The per-user folder of an installed program may not exist yet; a
+    // program folder always does.
+    if (!m.filesBesideProgram)
+        QDir().mkpath(QFileInfo(path).absolutePath());
     for (const SettingKey& k : kKeys)
         setProfileString(*text, kSection, k.key, valueText(m.settings.*k.value));
     writeProfileFile(path, *text);
@@ -64,7 +71,10 @@ void saveSettings(const Model& m, const QString& path)
 // Never cut to a fixed length: a cut path would name another file.
 QString settingsFilePath(const Model& m)
 {
-    return m.programFolder + QStringLiteral("/Configuracion.ini");
+    if (m.filesBesideProgram)
+        return m.programFolder + QStringLiteral("/Configuracion.ini");
+    const QString folder = m.edition == Edition::Exam ? QStringLiteral("/brastin") : QStringLiteral("/zelvora");
+    return xdgConfigHome() + folder + QStringLiteral("/Configuracion.ini");
 }
 
 } // namespace
@@ -72,7 +82,7 @@ QString settingsFilePath(const Model& m)
 void settingsFile(Model& m, const QString& mode)
 {
     // No folder means no known place for the file; never fall back to "/".
-    if (m.programFolder.isEmpty())
+    if (m.filesBesideProgram && m.programFolder.isEmpty())
         return;
     if (mode == u"get")
         getSettings(m, settingsFilePath(m));

@@ -4,8 +4,10 @@
 
 #include "sheet/model.h"
 
-// The seven appearance settings kept in "Configuracion.ini" in the program's
-// folder, section "Personalizar". Mode "get" reads them, with a default for
+// The seven appearance settings kept in "Configuracion.ini", section
+// "Personalizar": in the program's folder, or for an installed program
+// (m.filesBesideProgram false) in "zelvora" or "brastin" below the user's
+// config home, one file per edition. Mode "get" reads them, with a default for
 // each key the file lacks; "save" writes them; any other mode does nothing.
 // Shows nothing and reports nothing: a file that cannot be written leaves
 // the old one (or none) in place, and the program carries on. Only a regular

@@ -131,10 +131,15 @@ struct Model {
     // Everything after the program's name on its command line, as one text.
     QString commandTail;
     // Folder of the running executable: the settings file and the page image
-    // live there. Tests point it at a temporary folder.
+    // live there while filesBesideProgram holds. Tests point it at a
+    // temporary folder.
     QString programFolder;
     QString programPath;
     Edition edition = Edition::Full;
+    // False for an installed program, whose folder is not the user's: each
+    // edition then keeps its settings in its own folder of the user's config
+    // home and writes the page image into the user's pictures folder.
+    bool filesBesideProgram = true;
 
     QWidget* mainWindow = nullptr;
     ViewControl* viewControl = nullptr;

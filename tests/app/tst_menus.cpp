@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
@@ -97,6 +99,8 @@ private slots:
     void swatchesShowColours();
     void pageImage();
     void pageImageFolderNotWritable();
+    void installedPageImageGoesToPictures_data();
+    void installedPageImageGoesToPictures();
     void author();
     void idsWithoutActionDoNothing_data();
     void idsWithoutActionDoNothing();
@@ -385,6 +389,71 @@ void TestMenus::pageImageFolderNotWritable()
     QVERIFY(t.ui.messages.empty());
     QCOMPARE(t.m.sheetBitmap.pixel(0, 600), qRgb(0, 0, 0));
     QCOMPARE(QDir(t.m.programFolder).entryList(QDir::Files), QStringList());
+}
+
+void TestMenus::installedPageImageGoesToPictures_data()
+{
+    QTest::addColumn<QByteArray>("userDirs");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("blocked");
+
+    QTest::newRow("pictures folder made on first use")
+        << QByteArray("XDG_PICTURES_DIR=\"$HOME/Imágenes\"\n") << "Imágenes" << false;
+    QTest::newRow("no user folders: home") << QByteArray() << "" << false;
+    QTest::newRow("name taken by a folder") << QByteArray() << "" << true;
+}
+
+// The installed program says where the image went, or that it is not there,
+// and never writes beside the executable.
+void TestMenus::installedPageImageGoesToPictures()
+{
+    QFETCH(QByteArray, userDirs);
+    QFETCH(QString, folder);
+    QFETCH(bool, blocked);
+
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", oldHome);
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+    });
+    qputenv("HOME", home.path().toLocal8Bit());
+    qunsetenv("XDG_CONFIG_HOME");
+    if (!userDirs.isEmpty()) {
+        QVERIFY(QDir(home.path()).mkpath(QStringLiteral(".config")));
+        QFile dirs(home.filePath(QStringLiteral(".config/user-dirs.dirs")));
+        QVERIFY(dirs.open(QIODevice::WriteOnly));
+        dirs.write(userDirs);
+    }
+    const QString expectedFolder = folder.isEmpty() ? home.path() : home.filePath(folder);
+    const QString path = expectedFolder + QStringLiteral("/zelvora.bmp");
+    if (blocked)
+        QVERIFY(QDir().mkpath(path));
+    else if (folder.isEmpty()) {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+    }
+
+    TestModel t;
+    t.m.filesBesideProgram = false;
+    buildMenuBar(t.m);
+    send(t.m, kFotocopia);
+
+    QCOMPARE(t.ui.messages.size(), std::size_t(1));
+    const QString expected = blocked ? QStringLiteral("No se ha podido guardar la fotocopia en:\r\n") + path
+                                     : QStringLiteral("La fotocopia se ha guardado en:\r\n") + path;
+    QCOMPARE(t.ui.messages.front().text, expected);
+    QCOMPARE(t.ui.messages.front().title, QStringLiteral("Programador"));
+    QCOMPARE(t.ui.messages.front().buttons, Buttons::Ok);
+    if (blocked)
+        QVERIFY(QFileInfo(path).isDir());
+    else
+        QCOMPARE(QImage(path).size(), QSize(794, 1122));
+    QCOMPARE(QDir(t.m.programFolder).entryList(QDir::Files), QStringList());
+    QCOMPARE(t.m.sheetBitmap.pixel(0, 600), qRgb(0, 0, 0));
 }
 
 void TestMenus::author()

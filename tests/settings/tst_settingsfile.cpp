@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -124,6 +125,8 @@ private slots:
     void saveKeepsTheRestOfTheFile_data();
     void saveKeepsTheRestOfTheFile();
     void otherModesDoNothing();
+    void installedKeepsOneFilePerEdition_data();
+    void installedKeepsOneFilePerEdition();
     void unwritable_data();
     void unwritable();
     void unprivilegedSave_data();
@@ -147,6 +150,8 @@ void TestSettingsFile::init()
             QFile::remove(p);
     }
     m_.settings = Settings{};
+    m_.edition = Edition::Full;
+    m_.filesBesideProgram = true;
     m_.programFolder = dir_.path();
     path_ = dir_.filePath(QStringLiteral("Configuracion.ini"));
 }
@@ -318,6 +323,54 @@ void TestSettingsFile::otherModesDoNothing()
         QCOMPARE(values(m_.settings), (Values{5, 5, 5, 5, 5, 5, 5}));
         QCOMPARE(readBytes(path_), QByteArray("[Personalizar]\r\nForma=1\r\n"));
     }
+}
+
+void TestSettingsFile::installedKeepsOneFilePerEdition_data()
+{
+    QTest::addColumn<int>("edition");
+    QTest::addColumn<bool>("configHomeSet");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("zelvora") << int(Edition::Full) << true << "config/zelvora/Configuracion.ini";
+    QTest::newRow("brastin") << int(Edition::Exam) << true << "config/brastin/Configuracion.ini";
+    QTest::newRow("config home unset") << int(Edition::Full) << false << "home/.config/zelvora/Configuracion.ini";
+}
+
+// An installed program keeps the same file, folder created at the first
+// save, below the user's config home; nothing lands beside the executable.
+void TestSettingsFile::installedKeepsOneFilePerEdition()
+{
+    QFETCH(int, edition);
+    QFETCH(bool, configHomeSet);
+    QFETCH(QString, expected);
+
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", oldHome);
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+    });
+    QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("home")));
+    QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("program")));
+    qputenv("HOME", dir_.filePath(QStringLiteral("home")).toLocal8Bit());
+    if (configHomeSet)
+        qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toLocal8Bit());
+    else
+        qunsetenv("XDG_CONFIG_HOME");
+
+    m_.edition = Edition(edition);
+    m_.filesBesideProgram = false;
+    m_.programFolder = dir_.filePath(QStringLiteral("program"));
+    settingsFile(m_, QStringLiteral("get"));
+    QCOMPARE(values(m_.settings), kDefaults);
+    settingsFile(m_, QStringLiteral("save"));
+    const QString path = dir_.filePath(expected);
+    QCOMPARE(readBytes(path), kDefaultFile);
+
+    writeBytes(path, "[Personalizar]\r\nForma= 1\r\nTest=2\r\n");
+    settingsFile(m_, QStringLiteral("get"));
+    QCOMPARE(values(m_.settings), (Values{1, 1, 2, 0, 0, 65280, 255}));
+    QVERIFY(folderEntries(m_.programFolder).isEmpty());
 }
 
 void TestSettingsFile::unwritable_data()
