@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running or testing needs, when
-# they are missing. Usage: scripts/deps.sh run|test
+# Installs the Debian packages that building, running, packaging or testing
+# needs, when they are missing. Usage: scripts/deps.sh run|package|test
 set -euo pipefail
 
 build_packages=(
@@ -9,9 +9,14 @@ build_packages=(
     fonts-inconsolata
     libcups2-dev fonts-dejavu-core
     libxlsxwriter-dev
+    librsvg2-bin
 )
 run_packages=(
     shared-mime-info desktop-file-utils
+)
+# dpkg-shlibdeps finds the libraries' packages; it needs file.
+package_packages=(
+    dpkg-dev file
 )
 test_packages=(
     libbenchmark-dev time bc
@@ -20,13 +25,15 @@ test_packages=(
     shared-mime-info desktop-file-utils xdg-utils libfile-mimeinfo-perl libglib2.0-bin
     xvfb openbox xdotool x11-apps x11-utils
     python3-openpyxl
+    "${package_packages[@]}" lintian appstream qt6-translations-l10n
 )
 
 wanted=("${build_packages[@]}")
 case "${1:-run}" in
     run) wanted+=("${run_packages[@]}") ;;
+    package) wanted+=("${package_packages[@]}") ;;
     test) wanted+=("${test_packages[@]}") ;;
-    *) echo "usage: $0 run|test" >&2; exit 2 ;;
+    *) echo "usage: $0 run|package|test" >&2; exit 2 ;;
 esac
 
 missing=()
