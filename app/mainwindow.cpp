@@ -1,11 +1,17 @@
 #include "app/mainwindow.h"
 
+#include <cstdlib>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QMoveEvent>
 #include <QScreen>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
 
 #include "app/commands.h"
 #include "app/menubar.h"
@@ -35,8 +41,62 @@ MainWindow::MainWindow(Model& model)
     model_.mainWindow = this;
     attachView(model_, view);
     resize(kClientWidth, kClientHeight);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    placeOnScreen();
+}
+
+void MainWindow::placeOnScreen()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    // Before the window manager has framed the window its frame is unknown
+    // and counts as none; moveEvent places it again once it is known.
+    move(placedTopLeft(screen->availableGeometry(), frameGeometry().size()));
+}
+
+void MainWindow::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    if (framePlaced_ || !isVisible() || frameGeometry().size() == size())
+        return;
+    framePlaced_ = true;
+    placeOnScreen();
+}
+
+void MainWindow::askForCaptionWithoutButtons()
+{
+    // Qt's flags for a caption without buttons leave the decorations out of
+    // _MOTIF_WM_HINTS, which tells an X window manager to draw all of them.
+    // The hint asked for here keeps the title bar and the border and names
+    // no menu, minimise or maximise button; the window may still be moved
+    // and resized.
+    // Other platforms (offscreen among them) may answer for X11 too.
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return;
+    constexpr char kName[] = "_MOTIF_WM_HINTS";
+    xcb_intern_atom_reply_t* atom
+        = xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof kName - 1, kName), nullptr);
+    if (!atom)
+        return;
+    constexpr std::uint32_t kFunctions = 1, kDecorations = 2;
+    constexpr std::uint32_t kResize = 2, kMove = 4;
+    constexpr std::uint32_t kBorder = 2, kResizeHandles = 4, kTitle = 8;
+    const std::uint32_t hints[5]
+        = { kFunctions | kDecorations, kResize | kMove, kBorder | kResizeHandles | kTitle, 0, 0 };
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(winId()), atom->atom, atom->atom, 32, 5, hints);
+    xcb_flush(connection);
+    std::free(atom);
+}
+
+QPoint placedTopLeft(const QRect& available, const QSize& frame)
+{
+    const auto axis = [](int start, int room, int size) { return size <= room ? start + (room - size) / 2 : start; };
+    return { axis(available.x(), available.width(), frame.width()),
+        axis(available.y(), available.height(), frame.height()) };
 }
 
 void MainWindow::end()
@@ -76,6 +136,7 @@ void createMainWindow(Model& m)
     MainWindow window(m);
     window.setWindowIcon(QIcon(QStringLiteral(":/icons/zelvora.png")));
     buildMenuBar(m);
+    window.askForCaptionWithoutButtons();
     QEventLoop loop;
     // Commands waiting on ownerless boxes hold nested loops open; the boxes
     // are closed so that they unwind, and the window's loop ends after them.

@@ -3,6 +3,9 @@
 #include <cstdint>
 
 #include <QMainWindow>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 
 #include "platform/winmsg.h"
 
@@ -20,6 +23,8 @@ public:
     // request do.
     void end();
     bool hasEnded() const { return ended_; }
+    // Sets the window's X hints; call before it is shown.
+    void askForCaptionWithoutButtons();
 
 signals:
     void ended();
@@ -28,12 +33,21 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
+    void placeOnScreen();
+
     Model& model_;
     bool opened_ = false;
     bool ended_ = false;
+    bool framePlaced_ = false;
 };
+
+// Where the window's frame goes: centred on the screen's available area,
+// and where it does not fit in width or height, at that edge of the area
+// (top-left), so that the caption and the menu bar stay within reach.
+QPoint placedTopLeft(const QRect& available, const QSize& frame);
 
 // Client area before the menu bar takes its share of it.
 inline constexpr int kClientWidth = 804;

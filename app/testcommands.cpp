@@ -131,6 +131,13 @@ void correctTestCommand(Model& m)
 
 void openCommandLineTestFile(Model& m)
 {
+    // A desktop hands over the file as one argument, and on this system a
+    // file name may hold quotes and outer blanks: such a name is taken as it
+    // is. Anything else is a command tail, freed of quotes and outer blanks.
+    if (m.commandArguments.size() == 1 && QFileInfo::exists(m.commandArguments.constFirst())) {
+        openTestFile(m, m.commandArguments.constFirst());
+        return;
+    }
     QString path = m.commandTail;
     path.remove(QLatin1Char('"'));
     path = trimSpaces(path);

@@ -8,11 +8,11 @@ build_packages=(
     qt6-base-dev qt6-qpa-plugins libgl-dev
     fonts-inconsolata
     libcups2-dev fonts-dejavu-core
-    libxlsxwriter-dev
+    libxlsxwriter-dev libxcb1-dev
     librsvg2-bin
 )
 run_packages=(
-    shared-mime-info desktop-file-utils
+    shared-mime-info desktop-file-utils qt6-translations-l10n
 )
 # dpkg-shlibdeps finds the libraries' packages; it needs file.
 package_packages=(
@@ -26,6 +26,7 @@ test_packages=(
     xvfb openbox xdotool x11-apps x11-utils
     python3-openpyxl
     "${package_packages[@]}" lintian appstream qt6-translations-l10n
+    dbus-daemon at-spi2-core python3-pyatspi
 )
 
 wanted=("${build_packages[@]}")

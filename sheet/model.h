@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include "render/sheetfont.h"
@@ -128,8 +129,10 @@ struct Model {
     std::array<ColorRef, 16> customColors {};
 
     QString testFileName;
-    // Everything after the program's name on its command line, as one text.
+    // Everything after the program's name on its command line, as one text,
+    // and the same as the separate arguments the program was given.
     QString commandTail;
+    QStringList commandArguments;
     // Folder of the running executable: the settings file and the page image
     // live there while filesBesideProgram holds. Tests point it at a
     // temporary folder.

@@ -1,10 +1,14 @@
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 
 #include "app/mainwindow.h"
+#include "app/qtsharedsettings.h"
 #include "sheet/model.h"
 #include "tests/support/scriptedinteraction.h"
 #include "view/viewcontrol.h"
@@ -15,6 +19,10 @@ private slots:
     void openingState_data();
     void openingState();
     void windowProperties();
+    void placement_data();
+    void placement();
+    void sharedQtSettingsPutBack_data();
+    void sharedQtSettingsPutBack();
     void closeRequestEndsLikeSalir();
     void focusKeptAcrossDeactivation();
 };
@@ -82,6 +90,70 @@ void TestMainWindow::windowProperties()
     window.resize(1200, 1100);
     QCOMPARE(m.viewControl->geometry(), QRect(5, 5, 794, 955));
     window.end();
+}
+
+void TestMainWindow::placement_data()
+{
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QSize>("frame");
+    QTest::addColumn<QPoint>("topLeft");
+
+    QTest::newRow("fits: centred") << QRect(0, 0, 1920, 1080) << QSize(806, 1010) << QPoint(557, 35);
+    QTest::newRow("laptop: too tall, centred across, caption at the top")
+        << QRect(0, 0, 1366, 768) << QSize(806, 1010) << QPoint(280, 0);
+    QTest::newRow("panel above and beside the area") << QRect(48, 30, 1318, 738) << QSize(806, 1010) << QPoint(304, 30);
+    QTest::newRow("too narrow and too low: top-left of the area")
+        << QRect(100, 20, 640, 480) << QSize(806, 1010) << QPoint(100, 20);
+    QTest::newRow("exactly as tall") << QRect(0, 0, 1000, 1010) << QSize(806, 1010) << QPoint(97, 0);
+}
+
+void TestMainWindow::placement()
+{
+    QFETCH(QRect, available);
+    QFETCH(QSize, frame);
+    QFETCH(QPoint, topLeft);
+    QCOMPARE(placedTopLeft(available, frame), topLeft);
+}
+
+void TestMainWindow::sharedQtSettingsPutBack_data()
+{
+    QTest::addColumn<bool>("existed");
+    QTest::newRow("no file before") << false;
+    QTest::newRow("another program's file") << true;
+}
+
+// What Qt's dialogs write during a run into the file all Qt programs share
+// is gone afterwards: the old bytes are back, or no file at all.
+void TestMainWindow::sharedQtSettingsPutBack()
+{
+    QFETCH(bool, existed);
+    const QByteArray before = "[FileDialog]\nhistory=/home/otro\n\n[Qt]\ncustomColors\\0=4294967295\n";
+    const SharedQtSettings probe = keepSharedQtSettings();
+    QVERIFY(probe.path.endsWith(QLatin1String("/QtProject.conf")));
+    QFile::remove(probe.path);
+    if (existed) {
+        QFile file(probe.path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(before);
+    }
+
+    const SharedQtSettings kept = keepSharedQtSettings();
+    {
+        QSettings shared(QSettings::UserScope, QStringLiteral("QtProject"));
+        shared.setValue(QStringLiteral("Qt/customColors/0"), 255u);
+        shared.setValue(QStringLiteral("FileDialog/history"), QStringLiteral("/tmp"));
+    }
+    QVERIFY(QFile::exists(kept.path));
+    restoreSharedQtSettings(kept);
+
+    QFile file(kept.path);
+    QCOMPARE(file.exists(), existed);
+    if (existed) {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        file.close();
+        QFile::remove(kept.path);
+    }
 }
 
 void TestMainWindow::closeRequestEndsLikeSalir()

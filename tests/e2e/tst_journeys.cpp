@@ -479,13 +479,14 @@ bool TestJourneys::chooseFile(const QString& path)
     return false;
 }
 
-// Qt's colour dialog, answered through its red, green and blue fields.
+// Qt's colour dialog, answered through its red, green and blue fields
+// ("&Rojo", "&Verde", "Az&ul" in Spanish).
 bool TestJourneys::chooseColor(int red, int green, int blue)
 {
     QString dialog;
     if (!waitActive(QStringLiteral("."), &dialog, mainWindow_))
         return false;
-    const std::pair<const char*, int> fields[] = { { "alt+r", red }, { "alt+g", green }, { "alt+u", blue } };
+    const std::pair<const char*, int> fields[] = { { "alt+r", red }, { "alt+v", green }, { "alt+u", blue } };
     for (const auto& [key, value] : fields) {
         x_.keys({ QString::fromLatin1(key), QStringLiteral("ctrl+a") });
         x_.type(QString::number(value));
@@ -598,7 +599,7 @@ void TestJourneys::marksScrollsAndSaves()
     JOURNEY_VERIFY(chooseFile(path), "the save dialog did not take the path a second time");
     QString question;
     JOURNEY_VERIFY(waitActive(QStringLiteral("^Programador$"), &question), "no overwrite question");
-    x_.keys({ QStringLiteral("alt+y") });
+    x_.keys({ QStringLiteral("alt+s") });
     JOURNEY_VERIFY(waitActive(QStringLiteral("^Programador$"), nullptr, question), "no \"Test Guardado ...\" message");
     x_.keys({ QStringLiteral("Return") });
     JOURNEY_VERIFY(waitActive(QStringLiteral("^respuestas\\.ztest$")), "the window did not come back after saving");

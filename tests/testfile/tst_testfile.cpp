@@ -532,31 +532,43 @@ void TestTestFile::correctionRefusals()
 
 void TestTestFile::commandLine_data()
 {
-    QTest::addColumn<QString>("tail");
+    // In an argument %1 stands for the file's path, %F for its folder.
+    QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("file");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QStringList>("expected");
 
     const QByteArray test = mark(2, 9);
-    QTest::newRow("quoted, with spaces") << QStringLiteral("  \"%1\"  ") << QStringLiteral("my test.ztest") << test
-                                         << QStringLiteral("my test.ztest") << QStringList();
-    QTest::newRow("unquoted, with spaces") << QStringLiteral("%1") << QStringLiteral("a b  c.ztest") << test
-                                           << QStringLiteral("a b  c.ztest") << QStringList();
-    QTest::newRow("quotes inside") << QStringLiteral("\"%1\"\"") << QStringLiteral("q.ztest") << test
+    QTest::newRow("quoted, with spaces") << QStringList { QStringLiteral("  \"%1\"  ") }
+                                         << QStringLiteral("my test.ztest") << test << QStringLiteral("my test.ztest")
+                                         << QStringList();
+    QTest::newRow("unquoted, with spaces") << QStringList { QStringLiteral("%1") } << QStringLiteral("a b  c.ztest")
+                                           << test << QStringLiteral("a b  c.ztest") << QStringList();
+    QTest::newRow("quotes inside") << QStringList { QStringLiteral("\"%1\"\"") } << QStringLiteral("q.ztest") << test
                                    << QStringLiteral("q.ztest") << QStringList();
-    QTest::newRow("missing: silent") << QStringLiteral("\"%1\"") << QString() << QByteArray()
+    QTest::newRow("one argument, quotes in the file's name")
+        << QStringList { QStringLiteral("%1") } << QStringLiteral("examen \"final\".ztest") << test
+        << QStringLiteral("examen \"final\".ztest") << QStringList();
+    QTest::newRow("split by a desktop that did not quote it")
+        << QStringList { QStringLiteral("%F/my"), QStringLiteral("test.ztest") } << QStringLiteral("my test.ztest")
+        << test << QStringLiteral("my test.ztest") << QStringList();
+    QTest::newRow("one argument naming no file: quotes removed")
+        << QStringList { QStringLiteral("\"%1\"") } << QStringLiteral("q.ztest") << test << QStringLiteral("q.ztest")
+        << QStringList();
+    QTest::newRow("missing: silent") << QStringList { QStringLiteral("\"%1\"") } << QString() << QByteArray()
                                      << QStringLiteral("Zelvora") << QStringList();
     QTest::newRow("refused: the reader's message only")
-        << QStringLiteral("%1") << QStringLiteral("short.ztest") << test.left(31) << QStringLiteral("Zelvora")
+        << QStringList { QStringLiteral("%1") } << QStringLiteral("short.ztest") << test.left(31)
+        << QStringLiteral("Zelvora")
         << QStringList { QStringLiteral("Fichero no compatible ...\r\nSintiendolo mucho NO puedo leer ...") };
-    QTest::newRow("only quotes and spaces")
-        << QStringLiteral(" \"\" ") << QString() << QByteArray() << QStringLiteral("Zelvora") << QStringList();
+    QTest::newRow("only quotes and spaces") << QStringList { QStringLiteral(" \"\" ") } << QString() << QByteArray()
+                                            << QStringLiteral("Zelvora") << QStringList();
 }
 
 void TestTestFile::commandLine()
 {
-    QFETCH(QString, tail);
+    QFETCH(QStringList, arguments);
     QFETCH(QString, file);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, title);
@@ -566,7 +578,10 @@ void TestTestFile::commandLine()
     const QString path = t.folder.filePath(file.isEmpty() ? QStringLiteral("nowhere.ztest") : file);
     if (!file.isEmpty())
         writeBytes(path, bytes);
-    m.commandTail = tail.contains(QLatin1String("%1")) ? tail.arg(path) : tail;
+    for (QString argument : arguments)
+        m.commandArguments.append(
+            argument.replace(QLatin1String("%1"), path).replace(QLatin1String("%F"), t.folder.path()));
+    m.commandTail = m.commandArguments.join(QLatin1Char(' '));
     m.answerCells.at(1, 1).marked = 1;
 
     // The window's opening message reads the file after building the sheet.
