@@ -227,6 +227,7 @@ private slots:
     void cleanup();
 
     void firstStartAnswersNoAndSavesDefaults();
+    void commandLineFileShowsItsMarks_data();
     void commandLineFileShowsItsMarks();
     void marksScrollsAndSaves();
     void menusChangeTheSheetAndAreKept();
@@ -522,18 +523,27 @@ void TestJourneys::firstStartAnswersNoAndSavesDefaults()
     QCOMPARE(iniLines(ini), settingsText(1, 0, 0, 0, 0, 65280, 255));
 }
 
+void TestJourneys::commandLineFileShowsItsMarks_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("spaces") << QStringLiteral("Examen uno.ztest");
+    // As a desktop passes it: one argument, quotes and all.
+    QTest::newRow("double quotes") << QStringLiteral("examen \"final\".ztest");
+}
+
 void TestJourneys::commandLineFileShowsItsMarks()
 {
+    QFETCH(QString, name);
     QVERIFY(giveOtherProgramTheFileType());
     // Round cells and distinct colours; an unmarked record's colour must
     // not be painted.
     const QList<Mark> marks { { 1, 1, 1, 0x0000FF }, { 26, 2, 1, 0x00FF00 }, { 51, 3, 1, 0xFF0000 },
         { 72, 4, 1, 0x00FFFF }, { 3, 5, 0, 0x0000FF } };
-    const QString path = folder(QStringLiteral("files/Examen uno.ztest"));
+    const QString path = folder(QStringLiteral("files/") + name);
     QVERIFY(writeFile(path, testFile(0, 1, 1, marks)));
 
     QVERIFY(launch(QStringLiteral("zelvora"), { path }));
-    JOURNEY_VERIFY(waitMainWindow(QStringLiteral("Examen uno.ztest")), "the window is not titled with the file's name");
+    JOURNEY_VERIFY(waitMainWindow(name), "the window is not titled with the file's name");
     for (const Mark& m : marks) {
         const std::uint32_t expected = m.marked == 1 ? m.color : 0xFFFFFF;
         JOURNEY_VERIFY(waitMark(m.q, m.k, expected),

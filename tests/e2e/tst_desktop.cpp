@@ -1,0 +1,444 @@
+// The program on a laptop-sized desktop, as a new user meets it: where the
+// window lands, what the window manager is asked to draw, which language
+// Qt's own dialogs speak (read back over the accessibility bus, as a screen
+// reader reads them), what is left behind in the user's shared Qt settings,
+// and what a display that is not there gives.
+
+#include <chrono>
+#include <optional>
+#include <thread>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "xsession.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kScreenWidth = 1366;
+constexpr int kScreenHeight = 768;
+
+// Debian's own interpreter: the accessibility bindings are installed for it.
+const QString kPython = QStringLiteral("/usr/bin/python3");
+
+// Prints "role|name|x,y,w,h" for every object of the named application,
+// screen coordinates included, so that menus can be reached by mouse.
+const QString kTreeScript = QStringLiteral(R"(
+import sys, pyatspi
+def walk(node):
+    try:
+        box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        where = "%d,%d,%d,%d" % (box.x, box.y, box.width, box.height)
+    except Exception:
+        where = ""
+    print("%s|%s|%s" % (node.getRoleName(), (node.name or "").replace("\n", " "), where))
+    for child in node:
+        if child is not None:
+            walk(child)
+for app in pyatspi.Registry.getDesktop(0):
+    if app is not None and app.name == sys.argv[1]:
+        walk(app)
+)");
+
+struct AccessibleObject {
+    QString role;
+    QString name;
+    QRect box;
+};
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+std::optional<QByteArray> readFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
+} // namespace
+
+class TestDesktop : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void unreachableDisplay_data();
+    void unreachableDisplay();
+    void smallScreenKeepsCaptionAndMenusInReach();
+    void spanishDialogsLeaveQtSettingsAlone_data();
+    void spanishDialogsLeaveQtSettingsAlone();
+
+private:
+    QString folder(const QString& name) const { return work_->filePath(name); }
+    QProcessEnvironment programEnvironment() const;
+    bool launch();
+    bool waitExit();
+    QList<AccessibleObject> accessibleObjects() const;
+    // Waits until every "role|name" is among the program's objects; the
+    // objects are left in `found`.
+    bool waitAccessible(const QStringList& wanted, QList<AccessibleObject>* found = nullptr,
+        std::chrono::milliseconds timeout = 20s) const;
+    bool clickAccessible(const QString& roleAndName);
+    QString mainWindow();
+    void menu(int menuIndex, int item);
+
+    XSession x_;
+    std::unique_ptr<QProcess> bus_;
+    QString busAddress_;
+    QTemporaryDir busHome_;
+    std::unique_ptr<QTemporaryDir> work_;
+    std::unique_ptr<QProcess> program_;
+};
+
+void TestDesktop::initTestCase()
+{
+    for (const char* tool : { "Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "dbus-daemon" }) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            QFAIL(qPrintable(
+                QStringLiteral("%1 is missing: bash scripts/deps.sh test installs it").arg(QLatin1String(tool))));
+    }
+    QVERIFY2(QFileInfo::exists(kPython), "python3 is missing: bash scripts/deps.sh test installs it");
+    const QString error = x_.start(kScreenWidth, kScreenHeight);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+
+    // A session bus of our own: the accessibility bus is started on it on
+    // demand, and both end with it.
+    QVERIFY(busHome_.isValid());
+    QProcessEnvironment env = x_.environment();
+    env.insert(QStringLiteral("HOME"), busHome_.path());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), busHome_.path());
+    bus_ = std::make_unique<QProcess>();
+    bus_->setProcessEnvironment(env);
+    bus_->setStandardErrorFile(QProcess::nullDevice());
+    bus_->start(QStringLiteral("dbus-daemon"),
+        { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1") });
+    QVERIFY(bus_->waitForStarted(10000));
+    QDeadlineTimer deadline(10s);
+    while (!bus_->canReadLine() && !deadline.hasExpired())
+        bus_->waitForReadyRead(int(deadline.remainingTime()));
+    busAddress_ = QString::fromLatin1(bus_->readLine()).trimmed();
+    QVERIFY2(!busAddress_.isEmpty(), "dbus-daemon gave no address");
+}
+
+void TestDesktop::cleanupTestCase()
+{
+    if (bus_) {
+        bus_->terminate();
+        if (!bus_->waitForFinished(5000))
+            bus_->kill();
+    }
+    x_.stop();
+}
+
+void TestDesktop::init()
+{
+    work_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(work_->isValid());
+    for (const char* sub :
+        { "home/config", "home/data", "home/cache", "home/runtime", "home/sysdata", "home/sysconfig" })
+        QVERIFY(QDir().mkpath(folder(QString::fromLatin1(sub))));
+    QFile::setPermissions(folder(QStringLiteral("home/runtime")),
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QVERIFY(QDir().mkpath(folder(QStringLiteral("bin"))));
+    QVERIFY(QFile::copy(QStringLiteral(ZELVORA_EXE), folder(QStringLiteral("bin/zelvora"))));
+}
+
+void TestDesktop::cleanup()
+{
+    if (program_ && program_->state() != QProcess::NotRunning) {
+        program_->kill();
+        program_->waitForFinished(5000);
+    }
+    program_.reset();
+    work_.reset();
+}
+
+QProcessEnvironment TestDesktop::programEnvironment() const
+{
+    QProcessEnvironment env = x_.environment();
+    const QString home = folder(QStringLiteral("home"));
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/runtime"));
+    env.insert(QStringLiteral("XDG_DATA_DIRS"), home + QStringLiteral("/sysdata"));
+    env.insert(QStringLiteral("XDG_CONFIG_DIRS"), home + QStringLiteral("/sysconfig"));
+    env.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
+    // A desktop whose user reads the screen through the accessibility bus.
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress_);
+    env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    return env;
+}
+
+bool TestDesktop::launch()
+{
+    program_ = std::make_unique<QProcess>();
+    program_->setProcessEnvironment(programEnvironment());
+    program_->setWorkingDirectory(folder(QStringLiteral("home")));
+    program_->setProcessChannelMode(QProcess::ForwardedChannels);
+    program_->start(folder(QStringLiteral("bin/zelvora")), {});
+    return program_->waitForStarted(10000);
+}
+
+bool TestDesktop::waitExit()
+{
+    return program_->waitForFinished(30000) && program_->exitStatus() == QProcess::NormalExit
+        && program_->exitCode() == 0;
+}
+
+QList<AccessibleObject> TestDesktop::accessibleObjects() const
+{
+    QProcess reader;
+    QProcessEnvironment env = x_.environment();
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress_);
+    reader.setProcessEnvironment(env);
+    reader.setStandardErrorFile(QProcess::nullDevice());
+    reader.start(kPython, { QStringLiteral("-c"), kTreeScript, QStringLiteral("zelvora") });
+    if (!reader.waitForFinished(20000)) {
+        reader.kill();
+        reader.waitForFinished(3000);
+        return {};
+    }
+    QList<AccessibleObject> objects;
+    for (const QString& line : QString::fromUtf8(reader.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        const QStringList parts = line.split(QLatin1Char('|'));
+        if (parts.size() != 3)
+            continue;
+        const QStringList box = parts[2].split(QLatin1Char(','));
+        AccessibleObject object { parts[0], parts[1], {} };
+        if (box.size() == 4)
+            object.box = QRect(box[0].toInt(), box[1].toInt(), box[2].toInt(), box[3].toInt());
+        objects.append(object);
+    }
+    return objects;
+}
+
+bool TestDesktop::waitAccessible(
+    const QStringList& wanted, QList<AccessibleObject>* found, std::chrono::milliseconds timeout) const
+{
+    QDeadlineTimer deadline(timeout);
+    do {
+        const QList<AccessibleObject> objects = accessibleObjects();
+        QStringList seen;
+        for (const AccessibleObject& o : objects)
+            seen.append(o.role + QLatin1Char('|') + o.name);
+        bool all = !objects.isEmpty();
+        for (const QString& w : wanted)
+            all = all && seen.contains(w);
+        if (all) {
+            if (found)
+                *found = objects;
+            return true;
+        }
+        if (found)
+            *found = objects;
+        std::this_thread::sleep_for(300ms);
+    } while (!deadline.hasExpired());
+    return false;
+}
+
+// A click in the middle of the first showing object of that role and name.
+bool TestDesktop::clickAccessible(const QString& roleAndName)
+{
+    QList<AccessibleObject> objects;
+    if (!waitAccessible({ roleAndName }, &objects))
+        return false;
+    for (const AccessibleObject& o : objects) {
+        if (o.role + QLatin1Char('|') + o.name == roleAndName && o.box.width() > 0 && o.box.height() > 0) {
+            x_.click(o.box.center().x(), o.box.center().y());
+            return true;
+        }
+    }
+    return false;
+}
+
+QString TestDesktop::mainWindow()
+{
+    const QStringList windows = x_.waitForWindows(program_->processId(), QStringLiteral("^Zelvora$"), 30s);
+    return windows.isEmpty() ? QString() : windows.last();
+}
+
+void TestDesktop::menu(int menuIndex, int item)
+{
+    // Alt pressed and released alone puts Qt's menu bar under the keyboard.
+    x_.keys({ QStringLiteral("alt") });
+    std::this_thread::sleep_for(250ms);
+    QStringList keys;
+    for (int i = 0; i < menuIndex; ++i)
+        keys.append(QStringLiteral("Right"));
+    keys.append(QStringLiteral("Down"));
+    for (int i = 0; i < item; ++i)
+        keys.append(QStringLiteral("Down"));
+    keys.append(QStringLiteral("Return"));
+    x_.keys(keys);
+}
+
+void TestDesktop::unreachableDisplay_data()
+{
+    QTest::addColumn<QString>("display");
+    QTest::newRow("no display named") << QString();
+    QTest::newRow("no server at the display named") << QStringLiteral(":59999");
+}
+
+// One line of the program's own on standard error and status 1, never
+// Qt's abort.
+void TestDesktop::unreachableDisplay()
+{
+    QFETCH(QString, display);
+    QProcessEnvironment env = programEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    if (!display.isEmpty())
+        env.insert(QStringLiteral("DISPLAY"), display);
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(folder(QStringLiteral("bin/zelvora")), {});
+    QVERIFY(program.waitForFinished(30000));
+    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+    QVERIFY2(err.startsWith(folder(QStringLiteral("bin/zelvora: "))) && err.count(QLatin1Char('\n')) == 1
+            && err.endsWith(QLatin1Char('\n')),
+        qPrintable(err));
+    if (!display.isEmpty())
+        QVERIFY2(err.contains(display), qPrintable(err));
+    QVERIFY(!QFileInfo::exists(folder(QStringLiteral("bin/Configuracion.ini"))));
+}
+
+void TestDesktop::smallScreenKeepsCaptionAndMenusInReach()
+{
+    // Another program opens the test files, so no question comes first.
+    QVERIFY(writeFile(folder(QStringLiteral("home/data/mime/globs2")), "50:application/x-ztest-files:*.ztest\n"));
+    QVERIFY(writeFile(folder(QStringLiteral("home/data/applications/other.desktop")),
+        "[Desktop Entry]\nType=Application\nName=Other\nExec=/bin/true %f\n"));
+    QVERIFY(writeFile(folder(QStringLiteral("home/config/mimeapps.list")),
+        "[Default Applications]\napplication/x-ztest-files=other.desktop;\n"));
+    QVERIFY(launch());
+    const QString window = mainWindow();
+    QVERIFY2(!window.isEmpty(), "no main window");
+    QVERIFY(waitAccessible({ QStringLiteral("menu item|Archivos") }));
+
+    // The frame: the client's place on screen less the frame's extents.
+    bool ok = false;
+    const QString extents = QString::fromLatin1(
+        x_.run(QStringLiteral("xprop"), { QStringLiteral("-id"), window, QStringLiteral("_NET_FRAME_EXTENTS") }, &ok));
+    const QRegularExpressionMatch e
+        = QRegularExpression(QStringLiteral("= (\\d+), (\\d+), (\\d+), (\\d+)")).match(extents);
+    QVERIFY2(ok && e.hasMatch(), qPrintable(extents));
+    const QString info = QString::fromLatin1(x_.run(QStringLiteral("xwininfo"), { QStringLiteral("-id"), window }));
+    const QRegularExpressionMatch x
+        = QRegularExpression(QStringLiteral("Absolute upper-left X:\\s+(-?\\d+)")).match(info);
+    const QRegularExpressionMatch y
+        = QRegularExpression(QStringLiteral("Absolute upper-left Y:\\s+(-?\\d+)")).match(info);
+    QVERIFY2(x.hasMatch() && y.hasMatch(), qPrintable(info));
+    const int left = e.captured(1).toInt();
+    const int right = e.captured(2).toInt();
+    const int top = e.captured(3).toInt();
+    const QRect frame(x.captured(1).toInt() - left, y.captured(1).toInt() - top, 804 + left + right,
+        985 + top + e.captured(4).toInt());
+    // Too tall for the screen: the caption at its top; wide enough: centred.
+    QCOMPARE(frame.top(), 0);
+    QVERIFY2(qAbs(frame.left() - (kScreenWidth - frame.width()) / 2) <= 1,
+        qPrintable(QStringLiteral("frame at x %1").arg(frame.left())));
+
+    // A caption without buttons, asked for the way X window managers read
+    // it: title and border decorations only; moving and resizing only.
+    const QString hints = QString::fromLatin1(
+        x_.run(QStringLiteral("xprop"), { QStringLiteral("-id"), window, QStringLiteral("_MOTIF_WM_HINTS") }));
+    QVERIFY2(hints.contains(QLatin1String("= 0x3, 0x6, 0xe, 0x0, 0x0")), qPrintable(hints));
+
+    // The menus answer the mouse: "Archivos", then "Salir".
+    x_.activate(window);
+    QVERIFY(clickAccessible(QStringLiteral("menu item|Archivos")));
+    std::this_thread::sleep_for(500ms);
+    QVERIFY(clickAccessible(QStringLiteral("menu item|Salir")));
+    QVERIFY2(waitExit(), "\"Salir\" clicked with the mouse did not end the program");
+    QVERIFY(QFileInfo::exists(folder(QStringLiteral("bin/Configuracion.ini"))));
+}
+
+void TestDesktop::spanishDialogsLeaveQtSettingsAlone_data()
+{
+    QTest::addColumn<bool>("existed");
+    QTest::addColumn<QByteArray>("qtSettings");
+    QTest::newRow("no QtProject.conf") << false << QByteArray();
+    QTest::newRow("another program's QtProject.conf")
+        << true
+        << QByteArray("[FileDialog]\nhistory=/home/otra\nviewMode=Detail\n\n"
+                      "[Qt]\ncustomColors\\0=4278190335\ncustomColors\\1=4294967295\n");
+}
+
+void TestDesktop::spanishDialogsLeaveQtSettingsAlone()
+{
+    QFETCH(bool, existed);
+    QFETCH(QByteArray, qtSettings);
+    const QString shared = folder(QStringLiteral("home/config/QtProject.conf"));
+    if (existed)
+        QVERIFY(writeFile(shared, qtSettings));
+    QVERIFY(launch());
+
+    // The registration question, with Qt's buttons in Spanish.
+    QVERIFY2(waitAccessible(
+                 { QStringLiteral("alert|..."), QStringLiteral("push button|Sí"), QStringLiteral("push button|No") }),
+        "the registration question does not offer \"Sí\" and \"No\"");
+    x_.keys({ QStringLiteral("alt+n") });
+    const QString window = mainWindow();
+    QVERIFY2(!window.isEmpty(), "no main window after \"No\"");
+    x_.activate(window);
+    QVERIFY(waitAccessible({ QStringLiteral("menu item|Archivos") }));
+
+    // "Leer test": Qt's file dialog.
+    menu(0, 2);
+    QVERIFY2(waitAccessible({ QStringLiteral("dialog|Abrir"), QStringLiteral("label|Ver en:"),
+                 QStringLiteral("label|Nombre de fichero:"), QStringLiteral("label|Ficheros de tipo:"),
+                 QStringLiteral("push button|Abrir"), QStringLiteral("push button|Cancelar") }),
+        "the file dialog is not in Spanish");
+    x_.keys({ QStringLiteral("Escape") });
+    std::this_thread::sleep_for(500ms);
+
+    // "Relleno": Qt's colour dialog, accepted, so Qt stores its custom
+    // colours in its shared file.
+    x_.activate(window);
+    menu(2, 0);
+    QVERIFY2(waitAccessible({ QStringLiteral("dialog|Selecciona color"), QStringLiteral("label|Colores básicos"),
+                 QStringLiteral("label|Colores personalizados"), QStringLiteral("label|Rojo:"),
+                 QStringLiteral("push button|Añadir a los colores personalizados"),
+                 QStringLiteral("push button|Aceptar"), QStringLiteral("push button|Cancelar") }),
+        "the colour dialog is not in Spanish");
+    x_.keys({ QStringLiteral("Return") });
+
+    // "Autor": a message box with Qt's OK button.
+    std::this_thread::sleep_for(500ms);
+    x_.activate(window);
+    menu(0, 6);
+    QVERIFY2(waitAccessible({ QStringLiteral("alert|Programador"), QStringLiteral("push button|Aceptar") }),
+        "the message box's button is not \"Aceptar\"");
+    x_.keys({ QStringLiteral("Return") });
+
+    std::this_thread::sleep_for(500ms);
+    x_.activate(window);
+    menu(0, 7);
+    QVERIFY2(waitExit(), "\"Salir\" did not end the program with status 0");
+    QCOMPARE(readFile(shared), existed ? std::optional<QByteArray>(qtSettings) : std::nullopt);
+}
+
+QTEST_GUILESS_MAIN(TestDesktop)
+#include "tst_desktop.moc"
