@@ -42,19 +42,24 @@ void loadSheetFont(SheetFont& sheet)
 
     const QFontMetrics metrics(font);
     sheet.lineHeight = metrics.height() + metrics.leading();
-    for (int c = 0; c < 128; ++c)
+    // Control characters have no glyph in the face: measuring them sends Qt
+    // hunting through the fallback fonts, so they are measured only if a
+    // text ever holds one.
+    for (int c = 32; c < 127; ++c)
         sheet.asciiAdvance[std::size_t(c)] = metrics.horizontalAdvance(QChar(c));
 
     for (int q = 1; q <= 100; ++q)
         prepare(sheet.numberLabels[std::size_t(q - 1)], QStringLiteral("%1.").arg(q, 3, 10, QLatin1Char('0')), font);
-    for (int c = 33; c < 127; ++c)
-        prepare(sheet.singleCharacters[std::size_t(c)], QString(QChar(c)), font);
+    // Laying out a text is the dearest part of loading, and the rows only
+    // ever draw their answer letters.
+    for (const char* c = kSheetLetters; *c; ++c)
+        prepare(sheet.singleCharacters[std::size_t(*c)], QString(QChar(*c)), font);
     sheet.loaded = true;
 }
 
 int advanceOf(const SheetFont& font, QChar c)
 {
-    if (c.unicode() < 128)
+    if (c.unicode() >= 32 && c.unicode() < 127)
         return font.asciiAdvance[c.unicode()];
     return QFontMetrics(font.font).horizontalAdvance(c);
 }

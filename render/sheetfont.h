@@ -16,7 +16,8 @@ struct SheetFont {
     std::array<int, 128> asciiAdvance {};
     // "001." to "100.", index q - 1.
     std::array<QStaticText, 100> numberLabels;
-    // The one-character texts, index by character code.
+    // The one-character texts of kSheetLetters, index by character code;
+    // the others stay empty.
     std::array<QStaticText, 128> singleCharacters;
 };
 
@@ -25,6 +26,8 @@ struct SheetFont {
 inline constexpr const char* kSheetFontFamily = "Consola";
 inline constexpr const char* kSheetFontStandIn = "Inconsolata";
 inline constexpr int kSheetFontPoints = 10;
+// Every answer letter of the three row variants, in both cases.
+inline constexpr const char* kSheetLetters = "ABCDEFGHIJabcdefghijVvTtFf";
 
 // Prepares the font the first time; later calls return at once. Needs the
 // GUI application to exist.
