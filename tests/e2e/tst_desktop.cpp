@@ -173,16 +173,7 @@ void TestDesktop::cleanup()
 
 QProcessEnvironment TestDesktop::programEnvironment() const
 {
-    QProcessEnvironment env = x_.environment();
-    const QString home = folder(QStringLiteral("home"));
-    env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/runtime"));
-    env.insert(QStringLiteral("XDG_DATA_DIRS"), home + QStringLiteral("/sysdata"));
-    env.insert(QStringLiteral("XDG_CONFIG_DIRS"), home + QStringLiteral("/sysconfig"));
-    env.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
+    QProcessEnvironment env = x_.privateDesktopEnvironment(folder(QStringLiteral("home")));
     // A desktop whose user reads the screen through the accessibility bus.
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress_);
     env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));

@@ -345,18 +345,10 @@ bool TestJourneys::launch(const QString& program, const QStringList& arguments)
     if (!QFileInfo::exists(exe) && !(QDir().mkpath(folder(QStringLiteral("bin"))) && QFile::copy(built, exe)))
         return false;
 
-    QProcessEnvironment env = x_.environment();
     const QString home = folder(QStringLiteral("home"));
-    env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/runtime"));
     // The machine's own associations (a package of this program installed
     // on it, say) must not answer the registration question for the test.
-    env.insert(QStringLiteral("XDG_DATA_DIRS"), home + QStringLiteral("/sysdata"));
-    env.insert(QStringLiteral("XDG_CONFIG_DIRS"), home + QStringLiteral("/sysconfig"));
-    env.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
+    QProcessEnvironment env = x_.privateDesktopEnvironment(home);
     // No printing system: nothing of the machine's own CUPS is asked.
     env.insert(QStringLiteral("CUPS_SERVER"), home + QStringLiteral("/runtime/no-cups.sock"));
     env.insert(QStringLiteral("CUPS_SERVERROOT"), home + QStringLiteral("/runtime"));

@@ -120,6 +120,20 @@ QProcessEnvironment XSession::environment() const
     return env;
 }
 
+QProcessEnvironment XSession::privateDesktopEnvironment(const QString& home) const
+{
+    QProcessEnvironment env = environment();
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/runtime"));
+    env.insert(QStringLiteral("XDG_DATA_DIRS"), home + QStringLiteral("/sysdata"));
+    env.insert(QStringLiteral("XDG_CONFIG_DIRS"), home + QStringLiteral("/sysconfig"));
+    env.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
+    return env;
+}
+
 QByteArray XSession::run(
     const QString& program, const QStringList& arguments, bool* ok, std::chrono::milliseconds timeout) const
 {

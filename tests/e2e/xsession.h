@@ -45,6 +45,10 @@ public:
     void click(int x, int y, int button = 1, int repeat = 1) const;
 
     QProcessEnvironment environment() const;
+    // environment() for a user whose home and every XDG folder lie below
+    // `home`, system folders included: nothing of the machine's own desktop
+    // (an installed package's associations, say) is read or changed.
+    QProcessEnvironment privateDesktopEnvironment(const QString& home) const;
 
 private:
     QString display_;
