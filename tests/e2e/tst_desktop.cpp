@@ -271,17 +271,7 @@ QString TestDesktop::mainWindow()
 
 void TestDesktop::menu(int menuIndex, int item)
 {
-    // Alt pressed and released alone puts Qt's menu bar under the keyboard.
-    x_.keys({ QStringLiteral("alt") });
-    std::this_thread::sleep_for(250ms);
-    QStringList keys;
-    for (int i = 0; i < menuIndex; ++i)
-        keys.append(QStringLiteral("Right"));
-    keys.append(QStringLiteral("Down"));
-    for (int i = 0; i < item; ++i)
-        keys.append(QStringLiteral("Down"));
-    keys.append(QStringLiteral("Return"));
-    x_.keys(keys);
+    x_.chooseMenuItem(menuIndex, item);
 }
 
 void TestDesktop::unreachableDisplay_data()

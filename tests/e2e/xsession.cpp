@@ -120,6 +120,21 @@ QProcessEnvironment XSession::environment() const
     return env;
 }
 
+void XSession::chooseMenuItem(int menuIndex, int item) const
+{
+    // Alt pressed and released alone puts Qt's menu bar under the keyboard.
+    keys({ QStringLiteral("alt") });
+    std::this_thread::sleep_for(250ms);
+    QStringList path;
+    for (int i = 0; i < menuIndex; ++i)
+        path.append(QStringLiteral("Right"));
+    path.append(QStringLiteral("Down"));
+    for (int i = 0; i < item; ++i)
+        path.append(QStringLiteral("Down"));
+    path.append(QStringLiteral("Return"));
+    keys(path);
+}
+
 QProcessEnvironment XSession::privateDesktopEnvironment(const QString& home) const
 {
     QProcessEnvironment env = environment();

@@ -43,6 +43,9 @@ public:
     void keys(const QStringList& keys) const;
     void type(const QString& text) const;
     void click(int x, int y, int button = 1, int repeat = 1) const;
+    // Chooses item `item` (0 for the first, separators not counted) of
+    // menu `menuIndex` of the focused window's Qt menu bar by keyboard.
+    void chooseMenuItem(int menuIndex, int item) const;
 
     QProcessEnvironment environment() const;
     // environment() for a user whose home and every XDG folder lie below

@@ -318,16 +318,7 @@ bool TestPackage::waitExit()
 void TestPackage::menu(int menuIndex, int item)
 {
     x_.activate(mainWindow_);
-    // Alt pressed and released alone puts Qt's menu bar under the keyboard.
-    x_.keys({ QStringLiteral("alt") });
-    std::this_thread::sleep_for(250ms);
-    QStringList keys;
-    for (int i = 0; i < menuIndex; ++i)
-        keys.append(QStringLiteral("Right"));
-    for (int i = 0; i <= item; ++i)
-        keys.append(QStringLiteral("Down"));
-    keys.append(QStringLiteral("Return"));
-    x_.keys(keys);
+    x_.chooseMenuItem(menuIndex, item);
     // Each command rebuilds the sheet before the next key is read.
     std::this_thread::sleep_for(500ms);
 }
