@@ -1,7 +1,5 @@
 #include "app/mainwindow.h"
 
-#include <cstdlib>
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -9,13 +7,11 @@
 #include <QIcon>
 #include <QMoveEvent>
 #include <QScreen>
-#include <QtGui/qguiapplication_platform.h>
-
-#include <xcb/xcb.h>
 
 #include "app/commands.h"
 #include "app/menubar.h"
 #include "app/testcommands.h"
+#include "platform/windowhints.h"
 #include "render/page.h"
 #include "sheet/layout.h"
 #include "sheet/model.h"
@@ -63,35 +59,6 @@ void MainWindow::moveEvent(QMoveEvent* event)
     placeOnScreen();
 }
 
-void MainWindow::askForCaptionWithoutButtons()
-{
-    // Qt's flags for a caption without buttons leave the decorations out of
-    // _MOTIF_WM_HINTS, which tells an X window manager to draw all of them.
-    // The hint asked for here keeps the title bar and the border and names
-    // no menu, minimise or maximise button; the window may still be moved
-    // and resized.
-    // Other platforms (offscreen among them) may answer for X11 too.
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return;
-    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
-    if (!connection)
-        return;
-    constexpr char kName[] = "_MOTIF_WM_HINTS";
-    xcb_intern_atom_reply_t* atom
-        = xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof kName - 1, kName), nullptr);
-    if (!atom)
-        return;
-    constexpr std::uint32_t kFunctions = 1, kDecorations = 2;
-    constexpr std::uint32_t kResize = 2, kMove = 4;
-    constexpr std::uint32_t kBorder = 2, kResizeHandles = 4, kTitle = 8;
-    const std::uint32_t hints[5]
-        = { kFunctions | kDecorations, kResize | kMove, kBorder | kResizeHandles | kTitle, 0, 0 };
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(winId()), atom->atom, atom->atom, 32, 5, hints);
-    xcb_flush(connection);
-    std::free(atom);
-}
-
 QPoint placedTopLeft(const QRect& available, const QSize& frame)
 {
     const auto axis = [](int start, int room, int size) { return size <= room ? start + (room - size) / 2 : start; };
@@ -136,7 +103,7 @@ void createMainWindow(Model& m)
     MainWindow window(m);
     window.setWindowIcon(QIcon(QStringLiteral(":/icons/zelvora.png")));
     buildMenuBar(m);
-    window.askForCaptionWithoutButtons();
+    askForCaptionWithoutButtons(window);
     QEventLoop loop;
     // Commands waiting on ownerless boxes hold nested loops open; the boxes
     // are closed so that they unwind, and the window's loop ends after them.

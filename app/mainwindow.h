@@ -23,8 +23,6 @@ public:
     // request do.
     void end();
     bool hasEnded() const { return ended_; }
-    // Sets the window's X hints; call before it is shown.
-    void askForCaptionWithoutButtons();
 
 signals:
     void ended();
