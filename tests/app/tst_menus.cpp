@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -14,6 +13,7 @@
 #include "app/menubar.h"
 #include "app/swatches.h"
 #include "platform/color.h"
+#include "tests/support/scopedenvironment.h"
 #include "tests/support/testmodel.h"
 
 using namespace command;
@@ -413,12 +413,7 @@ void TestMenus::installedPageImageGoesToPictures()
 
     QTemporaryDir home;
     QVERIFY(home.isValid());
-    const QByteArray oldHome = qgetenv("HOME");
-    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
-    const auto restore = qScopeGuard([&] {
-        qputenv("HOME", oldHome);
-        qputenv("XDG_CONFIG_HOME", oldConfig);
-    });
+    const ScopedEnvironment restore { "HOME", "XDG_CONFIG_HOME" };
     qputenv("HOME", home.path().toLocal8Bit());
     qunsetenv("XDG_CONFIG_HOME");
     if (!userDirs.isEmpty()) {

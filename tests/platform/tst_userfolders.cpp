@@ -2,11 +2,11 @@
 
 #include <QDir>
 #include <QFile>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "platform/userfolders.h"
+#include "tests/support/scopedenvironment.h"
 
 class TestUserFolders : public QObject {
     Q_OBJECT
@@ -48,13 +48,7 @@ void TestUserFolders::picturesFolder()
 
     QTemporaryDir home;
     QVERIFY(home.isValid());
-    const QByteArray oldHome = qgetenv("HOME");
-    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
-    const auto restore = qScopeGuard([&] {
-        qputenv("HOME", oldHome);
-        qputenv("XDG_CONFIG_HOME", oldConfig);
-        qunsetenv("XDG_PICTURES_DIR");
-    });
+    const ScopedEnvironment restore { "HOME", "XDG_CONFIG_HOME", "XDG_PICTURES_DIR" };
     qputenv("HOME", home.path().toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("cfg")).toLocal8Bit());
     if (environment.isEmpty())

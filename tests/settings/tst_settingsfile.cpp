@@ -10,12 +10,12 @@
 
 #include <QDir>
 #include <QFile>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "settings/settingsfile.h"
 #include "sheet/model.h"
+#include "tests/support/scopedenvironment.h"
 
 namespace {
 
@@ -344,12 +344,7 @@ void TestSettingsFile::installedKeepsOneFilePerEdition()
     QFETCH(bool, configHomeSet);
     QFETCH(QString, expected);
 
-    const QByteArray oldHome = qgetenv("HOME");
-    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
-    const auto restore = qScopeGuard([&] {
-        qputenv("HOME", oldHome);
-        qputenv("XDG_CONFIG_HOME", oldConfig);
-    });
+    const ScopedEnvironment restore { "HOME", "XDG_CONFIG_HOME" };
     QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("home")));
     QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("program")));
     qputenv("HOME", dir_.filePath(QStringLiteral("home")).toLocal8Bit());

@@ -1,15 +1,13 @@
 #include "tests/support/testmodel.h"
 
+#include "settings/settingsfile.h"
 #include "sheet/layout.h"
 #include "view/view.h"
 #include "view/viewcontrol.h"
 
 void setDefaultSettings(Settings& s)
 {
-    s = Settings {};
-    s.letterCase = 1;
-    s.hitColor = 0x00FF00;
-    s.missColor = 0x0000FF;
+    s = defaultSettings();
 }
 
 TestModel::TestModel()
