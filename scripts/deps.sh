@@ -10,6 +10,7 @@ build_packages=(
     libcups2-dev fonts-dejavu-core
     libxlsxwriter-dev libxcb1-dev
     librsvg2-bin
+    libopencv-dev libzxing-dev libpoppler-cpp-dev
 )
 run_packages=(
     shared-mime-info desktop-file-utils qt6-translations-l10n
