@@ -92,6 +92,7 @@ int programEntry(int argc, char** argv, Edition edition, const char* version)
             programName(argc, argv));
         return 1;
     }
+    keepQtUserSettingsAway();
     startupMessages.program = programName(argc, argv);
     startupMessages.previous = qInstallMessageHandler(holdStartupMessage);
     QApplication app(argc, argv);
@@ -116,8 +117,6 @@ int programEntry(int argc, char** argv, Edition edition, const char* version)
             spanish, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
 
-    const SharedQtSettings sharedQtSettings = keepSharedQtSettings();
-
     QtInteraction interaction;
     Model m;
     m.edition = edition;
@@ -132,6 +131,5 @@ int programEntry(int argc, char** argv, Edition edition, const char* version)
     offerFileTypeRegistration(m);
     createMainWindow(m);
     settingsFile(m, QStringLiteral("save"));
-    restoreSharedQtSettings(sharedQtSettings);
     return 0;
 }
