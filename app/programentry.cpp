@@ -124,6 +124,7 @@ int programEntry(int argc, char** argv, Edition edition, const char* version)
     m.programPath = QApplication::applicationFilePath();
     m.programFolder = QApplication::applicationDirPath();
     m.filesBesideProgram = keepsFilesBesideProgram(m.programFolder, QStringLiteral(ZELVORA_INSTALL_BINDIR));
+    m.installedProgram = runsFromInstallFolder(m.programFolder, QStringLiteral(ZELVORA_INSTALL_BINDIR));
     m.commandArguments = QApplication::arguments().mid(1);
     m.commandTail = m.commandArguments.join(QLatin1Char(' '));
 
