@@ -83,8 +83,7 @@ QString runTool(const QString& program, const QStringList& arguments)
 void writeExecutable(const QString& path, const QString& marker = QString())
 {
     writeFile(path,
-        marker.isEmpty() ? QStringLiteral("#!/bin/sh\nexit 0\n")
-                         : QStringLiteral("#!/bin/sh\n: > '%1'\n").arg(marker));
+        marker.isEmpty() ? QStringLiteral("#!/bin/sh\nexit 0\n") : QStringLiteral("#!/bin/sh\n: > '%1'\n").arg(marker));
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 }
 
@@ -277,11 +276,10 @@ void TestFileType::openCommandLookup_data()
         << "";
     QTest::newRow("default entry missing")
         << Files{{globs, kOtherGlob}, {systemList, defaults("gone.desktop;")}} << "" << "";
-    QTest::newRow("default without Exec")
-        << Files { { globs, kOtherGlob }, { systemList, defaults("other.desktop;") },
-               { other, "[Desktop Entry]\nType=Application\nName=Otro\nDBusActivatable=true\n" } }
-        << ""
-        << "";
+    QTest::newRow("default without Exec") << Files { { globs, kOtherGlob }, { systemList, defaults("other.desktop;") },
+        { other, "[Desktop Entry]\nType=Application\nName=Otro\nDBusActivatable=true\n" } }
+                                          << ""
+                                          << "";
     QTest::newRow("Exec of spaces") << Files { { globs, kOtherGlob }, { systemList, defaults("other.desktop;") },
         { other, otherEntry("\\s \\s") } }
                                     << ""
@@ -452,12 +450,11 @@ void TestFileType::startupOffer_data()
                                                      << "" << true;
     // `gio mime` names this default, yet opening a file starts nothing, and
     // the desktop does not move on to the program the cache lists.
-    QTest::newRow("the default's Exec is blank")
-        << Files { { package, ztest }, { other, entry("") },
-               { "sysdata/applications/second.desktop", entry("true %f") },
-               { cache, "[MIME Cache]\napplication/x-ztest-files=second.desktop;\n" },
-               { userList, "[Default Applications]\napplication/x-ztest-files=other.desktop;\n" } }
-        << "" << true;
+    QTest::newRow("the default's Exec is blank") << Files { { package, ztest }, { other, entry("") },
+        { "sysdata/applications/second.desktop", entry("true %f") },
+        { cache, "[MIME Cache]\napplication/x-ztest-files=second.desktop;\n" },
+        { userList, "[Default Applications]\napplication/x-ztest-files=other.desktop;\n" } }
+                                                 << "" << true;
     QTest::newRow("the default's program is missing")
         << Files { { package, ztest }, { other, entry("/nonexistent/otro %f") },
                { userList, "[Default Applications]\napplication/x-ztest-files=other.desktop;\n" } }

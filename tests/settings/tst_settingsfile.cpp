@@ -576,7 +576,7 @@ void TestSettingsFile::whichFile()
     // file left over.
     QCOMPARE(folderEntries(dir_.path()),
         fileMode != 0 || saved == u"beside" ? QStringList { QStringLiteral("Configuracion.ini") } : QStringList {});
-    struct stat st {};
+    struct stat st { };
     if (fileMode != 0)
         QVERIFY(stat(QFile::encodeName(path_).constData(), &st) == 0 && int(st.st_mode & 07777) == fileMode);
 }
