@@ -92,6 +92,7 @@ int programEntry(int argc, char** argv, Edition edition, const char* version)
             programName(argc, argv));
         return 1;
     }
+    keepQtUserSettingsAway();
     startupMessages.program = programName(argc, argv);
     startupMessages.previous = qInstallMessageHandler(holdStartupMessage);
     QApplication app(argc, argv);
@@ -116,8 +117,6 @@ int programEntry(int argc, char** argv, Edition edition, const char* version)
             spanish, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
 
-    const SharedQtSettings sharedQtSettings = keepSharedQtSettings();
-
     QtInteraction interaction;
     Model m;
     m.edition = edition;
@@ -125,6 +124,7 @@ int programEntry(int argc, char** argv, Edition edition, const char* version)
     m.programPath = QApplication::applicationFilePath();
     m.programFolder = QApplication::applicationDirPath();
     m.filesBesideProgram = keepsFilesBesideProgram(m.programFolder, QStringLiteral(ZELVORA_INSTALL_BINDIR));
+    m.installedProgram = runsFromInstallFolder(m.programFolder, QStringLiteral(ZELVORA_INSTALL_BINDIR));
     m.commandArguments = QApplication::arguments().mid(1);
     m.commandTail = m.commandArguments.join(QLatin1Char(' '));
 
@@ -132,6 +132,5 @@ int programEntry(int argc, char** argv, Edition edition, const char* version)
     offerFileTypeRegistration(m);
     createMainWindow(m);
     settingsFile(m, QStringLiteral("save"));
-    restoreSharedQtSettings(sharedQtSettings);
     return 0;
 }

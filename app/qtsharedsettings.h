@@ -1,22 +1,15 @@
 #pragma once
 
-#include <optional>
-
-#include <QByteArray>
-#include <QString>
-
 // Qt's own dialogs keep state in a settings file that every Qt program of
-// the user shares ("QtProject.conf"): the colour dialog its custom colours,
-// the file dialog its history and view. This program keeps its custom
-// colours for the run only and owns nothing in that file, so the file is
-// put back as it was found: the same bytes, or no file at all.
-struct SharedQtSettings {
-    QString path;
-    bool existed = false;
-    std::optional<QByteArray> content; // nothing: no file, or unreadable
-    bool folderExisted = false;
-};
-
-// Must run before any dialog and after the application object exists.
-SharedQtSettings keepSharedQtSettings();
-void restoreSharedQtSettings(const SharedQtSettings& kept);
+// the user shares ("QtProject.conf" in the config home): the file dialog its
+// history and view when it closes, the colour dialog its custom colours from
+// a static object when the process ends, after main has returned. This
+// program owns nothing in that file; its custom colours live in the model
+// for the run. So Qt's user-scope settings are sent where no file can ever
+// be made: Qt's dialogs then read nothing and their writes fail quietly,
+// whenever they happen, and the user's file is never opened for writing.
+//
+// Must run before anything makes a user-scope QSettings, since one made
+// earlier keeps its path; the program calls it before the application
+// object exists.
+void keepQtUserSettingsAway();

@@ -101,15 +101,18 @@ QString xdgPicturesFolder()
     return folder.isEmpty() ? homeFolder() : folder;
 }
 
+bool runsFromInstallFolder(const QString& programFolder, const QString& installFolder)
+{
+    if (programFolder.isEmpty() || installFolder.isEmpty())
+        return false;
+    const QString installed = QFileInfo(installFolder).canonicalFilePath();
+    return !installed.isEmpty() && QFileInfo(programFolder).canonicalFilePath() == installed;
+}
+
 bool keepsFilesBesideProgram(const QString& programFolder, const QString& installFolder)
 {
     if (programFolder.isEmpty())
         return false;
     const QFileInfo folder(programFolder);
-    if (!folder.isDir() || !folder.isWritable())
-        return false;
-    if (installFolder.isEmpty())
-        return true;
-    const QString installed = QFileInfo(installFolder).canonicalFilePath();
-    return installed.isEmpty() || folder.canonicalFilePath() != installed;
+    return folder.isDir() && folder.isWritable() && !runsFromInstallFolder(programFolder, installFolder);
 }

@@ -18,8 +18,12 @@ QStringList xdgConfigDirs();
 // environment, else the home folder. The folder may not exist yet.
 QString xdgPicturesFolder();
 
-// Whether the program keeps its settings and page image beside the
-// executable, as a portable copy does: only where the user may write that
-// folder and it is not the folder the program was installed into, which
-// belongs to the package manager even when root runs the program.
+// Whether the program runs from the folder the packages install it into,
+// which belongs to the package manager even when root runs the program.
+// An empty install folder is none.
+bool runsFromInstallFolder(const QString& programFolder, const QString& installFolder);
+
+// Whether the program keeps new files (its page image, a first settings
+// file) beside the executable, as a portable copy does: only where the user
+// may write that folder and it is not the install folder.
 bool keepsFilesBesideProgram(const QString& programFolder, const QString& installFolder);

@@ -297,10 +297,12 @@ QString readOpenCommand(const QString& extensionWithDot)
         return {};
 
     const std::optional<DesktopApplication> app = defaultApplication(mimeType);
-    if (!app)
+    // The desktop opens a file with the application it picks and never falls
+    // back to the next one, so an entry that names no program opens nothing
+    // even while `gio mime` still names it as the default.
+    if (!app || app->exec.trimmed().isEmpty())
         return {};
-    // An application the desktop starts by its ID alone still owns the type.
-    return app->exec.isEmpty() ? app->id : expandEnvironmentReferences(app->exec);
+    return expandEnvironmentReferences(app->exec);
 }
 
 void offerFileTypeRegistration(Model& m)

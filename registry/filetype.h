@@ -23,8 +23,10 @@ void registerFileType(Model& m, const QString& extension, int iconIndex);
 
 // The Exec of the application the desktop opens the type that the glob
 // "*" + extensionWithDot resolves to with (see defaultApplication), with
-// environment references expanded; its desktop file ID when it has no Exec;
-// empty when the glob is unknown or no application opens the type. Reads
+// environment references expanded; empty when the glob is unknown or when
+// the desktop would launch nothing for a file of the type: no application,
+// or one whose Exec is blank (an entry whose program is missing is already
+// passed over by the lookup, as the desktop passes it over). Reads
 // the files afresh on every call, so a registration made by this process is
 // seen at once.
 QString readOpenCommand(const QString& extensionWithDot);

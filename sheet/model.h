@@ -139,10 +139,15 @@ struct Model {
     QString programFolder;
     QString programPath;
     Edition edition = Edition::Full;
-    // False for an installed program, whose folder is not the user's: each
-    // edition then keeps its settings in its own folder of the user's config
-    // home and writes the page image into the user's pictures folder.
+    // False for an installed program, whose folder is not the user's, and
+    // for a folder the user may not write: each edition then writes the page
+    // image into the user's pictures folder, and keeps its settings in its
+    // own folder of the user's config home unless a settings file already
+    // lies beside the executable.
     bool filesBesideProgram = true;
+    // Runs from the folder the packages install it into: its settings are
+    // the user's own even when a settings file lies beside it.
+    bool installedProgram = false;
 
     QWidget* mainWindow = nullptr;
     ViewControl* viewControl = nullptr;

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QSettings>
@@ -9,6 +10,7 @@
 
 #include "app/mainwindow.h"
 #include "app/qtsharedsettings.h"
+#include "platform/userfolders.h"
 #include "sheet/model.h"
 #include "tests/support/scriptedinteraction.h"
 #include "view/viewcontrol.h"
@@ -21,8 +23,8 @@ private slots:
     void windowProperties();
     void placement_data();
     void placement();
-    void sharedQtSettingsPutBack_data();
-    void sharedQtSettingsPutBack();
+    void qtUserSettingsKeptAway_data();
+    void qtUserSettingsKeptAway();
     void closeRequestEndsLikeSalir();
     void focusKeptAcrossDeactivation();
 };
@@ -115,44 +117,56 @@ void TestMainWindow::placement()
     QCOMPARE(placedTopLeft(available, frame), topLeft);
 }
 
-void TestMainWindow::sharedQtSettingsPutBack_data()
+void TestMainWindow::qtUserSettingsKeptAway_data()
 {
     QTest::addColumn<bool>("existed");
     QTest::newRow("no file before") << false;
     QTest::newRow("another program's file") << true;
 }
 
-// What Qt's dialogs write during a run into the file all Qt programs share
-// is gone afterwards: the old bytes are back, or no file at all.
-void TestMainWindow::sharedQtSettingsPutBack()
+// What Qt's dialogs write goes nowhere: the file all Qt programs of the user
+// share, and the folder it lies in, stay as they were.
+void TestMainWindow::qtUserSettingsKeptAway()
 {
     QFETCH(bool, existed);
+    const QString configHome = xdgConfigHome();
+    const QString shared = configHome + QStringLiteral("/QtProject.conf");
     const QByteArray before = "[FileDialog]\nhistory=/home/otro\n\n[Qt]\ncustomColors\\0=4294967295\n";
-    const SharedQtSettings probe = keepSharedQtSettings();
-    QVERIFY(probe.path.endsWith(QLatin1String("/QtProject.conf")));
-    QFile::remove(probe.path);
+    QVERIFY(QDir().mkpath(configHome));
+    QFile::remove(shared);
     if (existed) {
-        QFile file(probe.path);
+        QFile file(shared);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(before);
     }
+    const QStringList entries = QDir(configHome).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
 
-    const SharedQtSettings kept = keepSharedQtSettings();
+    keepQtUserSettingsAway();
     {
-        QSettings shared(QSettings::UserScope, QStringLiteral("QtProject"));
-        shared.setValue(QStringLiteral("Qt/customColors/0"), 255u);
-        shared.setValue(QStringLiteral("FileDialog/history"), QStringLiteral("/tmp"));
+        QSettings settings(QSettings::UserScope, QStringLiteral("QtProject"));
+        QVERIFY(!settings.contains(QStringLiteral("FileDialog/history")));
+        settings.setValue(QStringLiteral("Qt/customColors/0"), 255u);
+        settings.sync();
+        QCOMPARE(settings.status(), QSettings::AccessError);
     }
-    QVERIFY(QFile::exists(kept.path));
-    restoreSharedQtSettings(kept);
+    {
+        // Qt's file dialog saves its state as it goes.
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setDirectory(QDir::tempPath());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        dialog.reject();
+    }
 
-    QFile file(kept.path);
+    QCOMPARE(QDir(configHome).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), entries);
+    QFile file(shared);
     QCOMPARE(file.exists(), existed);
     if (existed) {
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), before);
         file.close();
-        QFile::remove(kept.path);
+        QFile::remove(shared);
     }
 }
 

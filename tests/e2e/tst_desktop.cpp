@@ -358,22 +358,29 @@ void TestDesktop::smallScreenKeepsCaptionAndMenusInReach()
 
 void TestDesktop::spanishDialogsLeaveQtSettingsAlone_data()
 {
-    QTest::addColumn<bool>("existed");
-    QTest::addColumn<QByteArray>("qtSettings");
-    QTest::newRow("no QtProject.conf") << false << QByteArray();
-    QTest::newRow("another program's QtProject.conf")
-        << true
-        << QByteArray("[FileDialog]\nhistory=/home/otra\nviewMode=Detail\n\n"
-                      "[Qt]\ncustomColors\\0=4278190335\ncustomColors\\1=4294967295\n");
+    // A null content: no file. What another program writes while ours runs
+    // comes after our dialogs have been used and before our end.
+    QTest::addColumn<QByteArray>("atStart");
+    QTest::addColumn<QByteArray>("duringRun");
+    const QByteArray other("[FileDialog]\nhistory=/home/otra\nviewMode=Detail\n\n"
+                           "[Qt]\ncustomColors\\0=4278190335\ncustomColors\\1=4294967295\n");
+    const QByteArray changed("[FileDialog]\nhistory=/home/otra/nueva\n\n[Qt]\ncustomColors\\0=4278255360\n");
+    QTest::newRow("no QtProject.conf") << QByteArray() << QByteArray();
+    QTest::newRow("another program's QtProject.conf") << other << QByteArray();
+    QTest::newRow("created by another program meanwhile") << QByteArray() << other;
+    QTest::newRow("changed by another program meanwhile") << other << changed;
 }
 
+// After the end the file holds exactly what another program last wrote,
+// however late it wrote it; Qt's colour dialog writes its custom colours
+// when the process ends, after the main window.
 void TestDesktop::spanishDialogsLeaveQtSettingsAlone()
 {
-    QFETCH(bool, existed);
-    QFETCH(QByteArray, qtSettings);
+    QFETCH(QByteArray, atStart);
+    QFETCH(QByteArray, duringRun);
     const QString shared = folder(QStringLiteral("home/config/QtProject.conf"));
-    if (existed)
-        QVERIFY(writeFile(shared, qtSettings));
+    if (!atStart.isNull())
+        QVERIFY(writeFile(shared, atStart));
     QVERIFY(launch());
 
     // The registration question, with Qt's buttons in Spanish.
@@ -406,6 +413,16 @@ void TestDesktop::spanishDialogsLeaveQtSettingsAlone()
         "the colour dialog is not in Spanish");
     x_.keys({ QStringLiteral("Return") });
 
+    if (!duringRun.isNull()) {
+        // Another process, as another Qt program would, while ours runs.
+        QProcess other;
+        other.start(QStringLiteral("/bin/sh"),
+            { QStringLiteral("-c"), QStringLiteral("printf '%s' \"$1\" > \"$2\""), QStringLiteral("sh"),
+                QString::fromUtf8(duringRun), shared });
+        QVERIFY(other.waitForFinished(10000) && other.exitCode() == 0);
+        QCOMPARE(readFile(shared), std::optional<QByteArray>(duringRun));
+    }
+
     // "Autor": a message box with Qt's OK button.
     std::this_thread::sleep_for(500ms);
     x_.activate(window);
@@ -418,7 +435,8 @@ void TestDesktop::spanishDialogsLeaveQtSettingsAlone()
     x_.activate(window);
     menu(0, 7);
     QVERIFY2(waitExit(), "\"Salir\" did not end the program with status 0");
-    QCOMPARE(readFile(shared), existed ? std::optional<QByteArray>(qtSettings) : std::nullopt);
+    const QByteArray last = duringRun.isNull() ? atStart : duringRun;
+    QCOMPARE(readFile(shared), last.isNull() ? std::nullopt : std::optional<QByteArray>(last));
 }
 
 QTEST_GUILESS_MAIN(TestDesktop)

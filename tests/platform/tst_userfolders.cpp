@@ -78,6 +78,9 @@ void TestUserFolders::filesBesideProgram()
     QVERIFY(!keepsFilesBesideProgram(program, dir.filePath(QStringLiteral("bin/../bin"))));
     QVERIFY(!keepsFilesBesideProgram(dir.filePath(QStringLiteral("missing")), QString()));
     QVERIFY(!keepsFilesBesideProgram(QString(), QString()));
+    QVERIFY(runsFromInstallFolder(program, dir.filePath(QStringLiteral("bin/../bin"))));
+    QVERIFY(!runsFromInstallFolder(program, QStringLiteral("/usr/bin")));
+    QVERIFY(!runsFromInstallFolder(program, QString()));
     if (geteuid() == 0)
         return;
     QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner));

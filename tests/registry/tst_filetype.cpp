@@ -1,5 +1,6 @@
 #include <memory>
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -9,9 +10,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include "registry/filetype.h"
 #include "registry/xdg.h"
+#include "tests/support/scopedenvironment.h"
 #include "tests/support/testmodel.h"
 
 namespace {
@@ -75,9 +78,12 @@ QString runTool(const QString& program, const QStringList& arguments)
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
 
-void writeExecutable(const QString& path)
+// A program that leaves `marker` behind when it runs, so a test can tell
+// that the desktop really started something.
+void writeExecutable(const QString& path, const QString& marker = QString())
 {
-    writeFile(path, QStringLiteral("#!/bin/sh\nexit 0\n"));
+    writeFile(path,
+        marker.isEmpty() ? QStringLiteral("#!/bin/sh\nexit 0\n") : QStringLiteral("#!/bin/sh\n: > '%1'\n").arg(marker));
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 }
 
@@ -94,6 +100,21 @@ QString desktopOpens(const QString& document)
     if (!answer.startsWith(QLatin1String("Default application for")))
         return {};
     return answer.section(QLatin1String(": "), -1);
+}
+
+// Whether `gio open` really starts a program for `document`: every program
+// of the fixture leaves `marker`. `gio open` returns before the program has
+// run, and succeeds even when the entry it picked names no program, so only
+// the marker tells.
+bool desktopLaunches(const QString& document, const QString& marker)
+{
+    QFile::remove(marker);
+    if (!runTool(QStringLiteral("gio"), { QStringLiteral("open"), document }).isEmpty())
+        return false;
+    QDeadlineTimer deadline(10000);
+    while (!QFileInfo::exists(marker) && !deadline.hasExpired())
+        QThread::msleep(50);
+    return QFileInfo::exists(marker);
 }
 
 } // namespace
@@ -255,11 +276,10 @@ void TestFileType::openCommandLookup_data()
         << "";
     QTest::newRow("default entry missing")
         << Files{{globs, kOtherGlob}, {systemList, defaults("gone.desktop;")}} << "" << "";
-    QTest::newRow("entry started by its ID alone")
-        << Files { { globs, kOtherGlob }, { systemList, defaults("other.desktop;") },
-               { other, "[Desktop Entry]\nType=Application\nName=Otro\nDBusActivatable=true\n" } }
-        << ""
-        << "other.desktop";
+    QTest::newRow("default without Exec") << Files { { globs, kOtherGlob }, { systemList, defaults("other.desktop;") },
+        { other, "[Desktop Entry]\nType=Application\nName=Otro\nDBusActivatable=true\n" } }
+                                          << ""
+                                          << "";
     QTest::newRow("Exec of spaces") << Files { { globs, kOtherGlob }, { systemList, defaults("other.desktop;") },
         { other, otherEntry("\\s \\s") } }
                                     << ""
@@ -428,19 +448,36 @@ void TestFileType::startupOffer_data()
     QTest::newRow("the user's broken copy hides it") << Files { { package, ztest }, { other, entry("true %f") },
         { cache, cached }, { "data/applications/other.desktop", entry("/nonexistent/otro %f") } }
                                                      << "" << true;
+    // `gio mime` names this default, yet opening a file starts nothing, and
+    // the desktop does not move on to the program the cache lists.
+    QTest::newRow("the default's Exec is blank") << Files { { package, ztest }, { other, entry("") },
+        { "sysdata/applications/second.desktop", entry("true %f") },
+        { cache, "[MIME Cache]\napplication/x-ztest-files=second.desktop;\n" },
+        { userList, "[Default Applications]\napplication/x-ztest-files=other.desktop;\n" } }
+                                                 << "" << true;
+    QTest::newRow("the default's program is missing")
+        << Files { { package, ztest }, { other, entry("/nonexistent/otro %f") },
+               { userList, "[Default Applications]\napplication/x-ztest-files=other.desktop;\n" } }
+        << "" << true;
 }
 
-// Whatever the desktop holds, the offer appears exactly when `gio mime`
-// names no program for a .ztest file's type; No leaves everything as it was,
-// and after Yes the desktop opens the files with us and never asks again.
+// Whatever the desktop holds, the offer appears exactly when opening a
+// .ztest file starts no program; No leaves everything as it was, and after
+// Yes the desktop opens the files with us and never asks again.
 void TestFileType::startupOffer()
 {
     QFETCH(Files, files);
     QFETCH(QString, desktops);
     QFETCH(bool, offered);
 
-    writeExecutable(path(QStringLiteral("bin/zelvora")));
-    writeExecutable(path(QStringLiteral("100%/zelvora")));
+    // The fixture's "true" is found first along PATH, by the desktop and by
+    // the program alike, and leaves the marker.
+    const QString marker = path(QStringLiteral("abierto"));
+    const ScopedEnvironment restore { "PATH" };
+    qputenv("PATH", (path(QStringLiteral("tools")) + QLatin1Char(':')).toLocal8Bit() + qgetenv("PATH"));
+    writeExecutable(path(QStringLiteral("tools/true")), marker);
+    writeExecutable(path(QStringLiteral("bin/zelvora")), marker);
+    writeExecutable(path(QStringLiteral("100%/zelvora")), marker);
     for (auto it = files.cbegin(); it != files.cend(); ++it)
         writeFile(path(it.key()), QString(it.value()).replace(QLatin1String("%1"), root_->path()));
     QVERIFY(QDir().mkpath(path(QStringLiteral("sysdata/mime/packages"))));
@@ -449,7 +486,8 @@ void TestFileType::startupOffer()
         qputenv("XDG_CURRENT_DESKTOP", desktops.toLocal8Bit());
     const QString document = path(QStringLiteral("examen.ztest"));
     writeFile(document, QStringLiteral("Z\x01\x02"));
-    QCOMPARE(desktopOpens(document).isEmpty(), offered);
+    QCOMPARE(desktopLaunches(document, marker), !offered);
+    QFile::remove(marker);
 
     TestModel t;
     t.m.programPath = path(QStringLiteral("bin/zelvora"));
@@ -469,6 +507,7 @@ void TestFileType::startupOffer()
     offerFileTypeRegistration(t.m);
     QCOMPARE(t.ui.messages.size(), std::size_t(2));
     QCOMPARE(desktopOpens(document), QStringLiteral("zelvora.desktop"));
+    QVERIFY(desktopLaunches(document, marker));
     QCOMPARE(readOpenCommand(QStringLiteral(".ztest")), t.m.programPath + QStringLiteral(" %f"));
     offerFileTypeRegistration(t.m);
     QCOMPARE(t.ui.messages.size(), std::size_t(2));

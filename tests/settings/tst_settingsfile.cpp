@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "platform/userfolders.h"
 #include "settings/settingsfile.h"
 #include "sheet/model.h"
 #include "tests/support/scopedenvironment.h"
@@ -131,6 +132,8 @@ private slots:
     void unwritable();
     void unprivilegedSave_data();
     void unprivilegedSave();
+    void whichFile_data();
+    void whichFile();
 
 private:
     QTemporaryDir dir_;
@@ -152,6 +155,7 @@ void TestSettingsFile::init()
     m_.settings = Settings{};
     m_.edition = Edition::Full;
     m_.filesBesideProgram = true;
+    m_.installedProgram = false;
     m_.programFolder = dir_.path();
     path_ = dir_.filePath(QStringLiteral("Configuracion.ini"));
 }
@@ -475,6 +479,106 @@ void TestSettingsFile::unprivilegedSave()
     QCOMPARE(status, 0);
     QCOMPARE(readBytes(path_), after);
     QCOMPARE(folderEntries(dir_.path()), QStringList { QStringLiteral("Configuracion.ini") });
+}
+
+void TestSettingsFile::whichFile_data()
+{
+    QTest::addColumn<bool>("asRoot");
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<bool>("folderWritable");
+    // The mode of a Configuracion.ini beside the executable; 0 for none.
+    QTest::addColumn<int>("fileMode");
+    // "beside", "user" or "none": where the save lands.
+    QTest::addColumn<QString>("saved");
+
+    for (const bool root : { true, false }) {
+        const char* who = root ? "as root" : "as an unprivileged user";
+        const auto row = [&](const char* name) -> QTestData& { return QTest::addRow("%s, %s", name, who) << root; };
+        // A read-only file is the lock, whoever runs the program.
+        row("locked file, writable folder") << false << true << 0444 << QStringLiteral("none");
+        row("writable file, read-only folder") << false << false << 0644 << QStringLiteral("beside");
+        row("writable file, installed program") << true << true << 0644 << QStringLiteral("user");
+    }
+    // Root may make a file in any folder; a user may not.
+    QTest::newRow("no file, read-only folder, as root") << true << false << false << 0 << QStringLiteral("beside");
+    QTest::newRow("no file, read-only folder, as an unprivileged user")
+        << false << false << false << 0 << QStringLiteral("user");
+}
+
+// One rule, followed from the start-up decision to the save: a settings
+// file beside the executable is read, written in place when it may be
+// written, and never when it is read-only; the user's own file serves only
+// without one where none can be made, or for an installed program.
+void TestSettingsFile::whichFile()
+{
+    QFETCH(bool, asRoot);
+    QFETCH(bool, installed);
+    QFETCH(bool, folderWritable);
+    QFETCH(int, fileMode);
+    QFETCH(QString, saved);
+
+    uid_t uid = geteuid();
+    gid_t gid = getegid();
+    if (asRoot && uid != 0)
+        QSKIP("needs root");
+    if (!asRoot && uid == 0) {
+        const passwd* nobody = getpwnam("nobody");
+        if (!nobody)
+            QSKIP("running as root and there is no user \"nobody\" to drop to");
+        uid = nobody->pw_uid;
+        gid = nobody->pw_gid;
+    }
+    QTemporaryDir configHome;
+    QVERIFY(configHome.isValid());
+    QCOMPARE(chown(QFile::encodeName(configHome.path()).constData(), uid, gid), 0);
+    const ScopedEnvironment restore { "XDG_CONFIG_HOME" };
+    qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+    const QString userFile = configHome.filePath(QStringLiteral("zelvora/Configuracion.ini"));
+
+    const QByteArray before = "[Personalizar]\r\nForma= 1\r\n";
+    if (fileMode != 0) {
+        writeBytes(path_, before);
+        QCOMPARE(chown(QFile::encodeName(path_).constData(), uid, gid), 0);
+        QCOMPARE(chmod(QFile::encodeName(path_).constData(), mode_t(fileMode)), 0);
+    }
+    QCOMPARE(chmod(QFile::encodeName(dir_.path()).constData(), folderWritable ? 0777 : 0555), 0);
+
+    const int status = runAsUser(uid, gid, [&] {
+        // As the program decides at start.
+        m_.installedProgram = installed;
+        m_.filesBesideProgram = keepsFilesBesideProgram(m_.programFolder, QString()) && !installed;
+        settingsFile(m_, QStringLiteral("get"));
+        const bool readBeside = fileMode != 0 && !installed;
+        if (m_.settings.cellShape != (readBeside ? 1 : 0))
+            return false;
+        setValues(m_.settings, { 0, 0, 2, 3, 4, 5, 6 });
+        settingsFile(m_, QStringLiteral("save"));
+        return true;
+    });
+    QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(status, 0);
+
+    const QByteArray written = "[Personalizar]\r\nForma= 0\r\nTipo Letra= 0\r\nTest= 2\r\nColor Relleno= 3\r\n"
+                               "Color Texto= 4\r\nColor Acierto= 5\r\nColor Fallo= 6\r\n";
+    const QByteArray fresh = "[Personalizar]\r\nTipo Letra= 0\r\nForma= 0\r\nTest= 2\r\nColor Relleno= 3\r\n"
+                             "Color Texto= 4\r\nColor Acierto= 5\r\nColor Fallo= 6\r\n";
+    if (saved == u"beside")
+        QCOMPARE(readBytes(path_), fileMode != 0 ? written : fresh);
+    else if (fileMode != 0)
+        QCOMPARE(readBytes(path_), before);
+    else
+        QVERIFY(!QFileInfo::exists(path_));
+    if (saved == u"user")
+        QCOMPARE(readBytes(userFile), fresh);
+    else
+        QVERIFY(!QFileInfo::exists(userFile));
+    // Nothing but the settings file beside the executable, no temporary
+    // file left over.
+    QCOMPARE(folderEntries(dir_.path()),
+        fileMode != 0 || saved == u"beside" ? QStringList { QStringLiteral("Configuracion.ini") } : QStringList {});
+    struct stat st { };
+    if (fileMode != 0)
+        QVERIFY(stat(QFile::encodeName(path_).constData(), &st) == 0 && int(st.st_mode & 07777) == fileMode);
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFile)
