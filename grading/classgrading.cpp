@@ -1,22 +1,23 @@
 #include "grading/classgrading.h"
 
+#include <set>
+
+#include <sys/stat.h>
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSet>
 
 #include "sheet/model.h"
 #include "testfile/testfile.h"
 
-namespace {
-
-QString identity(const QString& path)
+std::optional<FileIdentity> fileIdentity(const QString& path)
 {
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return FileIdentity(std::uint64_t(st.st_dev), std::uint64_t(st.st_ino));
 }
-
-} // namespace
 
 QString refusalReason(const QString& path)
 {
@@ -58,12 +59,14 @@ std::optional<GradingKey> readGradingKey(Model& scratch, const QString& path, QS
 QStringList answerFiles(const QStringList& inputs, const QString& keyPath, std::vector<RefusedFile>& refused)
 {
     QStringList files;
-    QSet<QString> seen { identity(keyPath) };
+    std::set<FileIdentity> seen;
+    if (const std::optional<FileIdentity> key = fileIdentity(keyPath))
+        seen.insert(*key);
     const auto add = [&](const QString& path) {
-        if (!seen.contains(identity(path))) {
-            seen.insert(identity(path));
+        // A path that names nothing stays, to be refused with its reason.
+        const std::optional<FileIdentity> id = fileIdentity(path);
+        if (!id || seen.insert(*id).second)
             files << path;
-        }
     };
     for (const QString& input : inputs) {
         const QFileInfo info(input);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include <QString>
@@ -24,6 +26,12 @@ struct ClassGrading {
     std::vector<StudentResult> students;
     std::vector<RefusedFile> refused;
 };
+
+// The same file whatever the spelling of its path, links and ".." included:
+// its device and inode, from one stat() (no walk of the path's folders).
+// Empty for a path that names no file yet.
+using FileIdentity = std::pair<std::uint64_t, std::uint64_t>;
+std::optional<FileIdentity> fileIdentity(const QString& path);
 
 // Reads the key at `path` with the sheet's own reader. Empty, with `reason`
 // set, when it cannot be used: refused by the reader, or marking no answer

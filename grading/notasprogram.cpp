@@ -3,9 +3,9 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <set>
 
 #include <QDir>
-#include <QFileInfo>
 #include <QSet>
 #include <QTextStream>
 
@@ -138,24 +138,29 @@ void printSummary(QTextStream& out, const ClassSummary& c)
     line(QStringLiteral("Aprobados"), QStringLiteral("%1 de %2").arg(c.passed).arg(c.students));
 }
 
-// The same file, whatever the spelling of its path.
-QString identity(const QString& path)
-{
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
-}
-
 // An output named like the key or an answer file would overwrite what the
 // teacher is grading; the inputs are never written.
 QString outputOverInput(const NotasOptions& o, const QStringList& files)
 {
-    QSet<QString> inputs { identity(o.key) };
-    for (const QString& f : files)
-        inputs.insert(identity(f));
+    std::set<FileIdentity> outputs;
     for (const QString& output : { o.csv, o.xlsx, o.report }) {
-        if (!output.isEmpty() && inputs.contains(identity(output)))
-            return output;
+        if (const std::optional<FileIdentity> id = output.isEmpty() ? std::nullopt : fileIdentity(output))
+            outputs.insert(*id);
+    }
+    // An output that does not exist yet is no input; the inputs are looked
+    // at only when some output already exists.
+    if (outputs.empty())
+        return {};
+    QStringList inputs = files;
+    inputs.prepend(o.key);
+    for (const QString& input : inputs) {
+        const std::optional<FileIdentity> id = fileIdentity(input);
+        if (!id || !outputs.contains(*id))
+            continue;
+        for (const QString& output : { o.csv, o.xlsx, o.report }) {
+            if (!output.isEmpty() && fileIdentity(output) == id)
+                return output;
+        }
     }
     return {};
 }
