@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include "sheet/model.h"
 #include "testfile/testfile.h"
@@ -119,4 +120,41 @@ void gradeClass(
         if (progress)
             progress(++done, int(files.size()));
     }
+    nameStudents(grading.students);
+}
+
+void nameStudents(std::vector<StudentResult>& students)
+{
+    QSet<QString> names;
+    bool repeated = false;
+    for (const StudentResult& s : students) {
+        const QString name = fileNameOf(s.path);
+        if (names.contains(name)) {
+            repeated = true;
+            break;
+        }
+        names.insert(name);
+    }
+    if (!repeated) {
+        for (StudentResult& s : students)
+            s.name = fileNameOf(s.path);
+        return;
+    }
+    // Spelled out from the current folder, asked for once, and cleaned, so
+    // that "3A/../3B/ana.ztest" and "3B/ana.ztest" read alike.
+    const QString here = QDir::currentPath();
+    QStringList absolute;
+    absolute.reserve(qsizetype(students.size()));
+    for (const StudentResult& s : students)
+        absolute << QDir::cleanPath(QDir::isAbsolutePath(s.path) ? s.path : here + QLatin1Char('/') + s.path);
+    // The longest run of whole folders every path starts with.
+    QString common = absolute.first().left(absolute.first().lastIndexOf(QLatin1Char('/')) + 1);
+    for (const QString& path : std::as_const(absolute)) {
+        while (!path.startsWith(common)) {
+            common.chop(1);
+            common.truncate(common.lastIndexOf(QLatin1Char('/')) + 1);
+        }
+    }
+    for (std::size_t i = 0; i < students.size(); ++i)
+        students[i].name = absolute[qsizetype(i)].mid(common.size());
 }

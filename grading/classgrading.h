@@ -48,9 +48,18 @@ std::optional<StudentResult> gradeAnswerFile(
     Model& scratch, const QString& path, const GradingKey& key, const ScoringRules& rules, QString& reason);
 
 // Grades every file, keeping each student's answers only; `progress` (may be
-// empty) hears after each file how many of how many are done.
+// empty) hears after each file how many of how many are done. The students
+// are then named as nameStudents() says.
+
 void gradeClass(Model& scratch, const QStringList& files, ClassGrading& grading,
     const std::function<void(int, int)>& progress = {});
+
+// Each student is named by the answer file's name; when two files share a
+// name (ana.ztest in 3A/ and in 3B/), every student is named by the path
+// from the folder that holds all the files instead (3A/ana.ztest), so the
+// table, the CSV, the workbook and the sheets tell them apart. Relative
+// paths are taken from the current folder.
+void nameStudents(std::vector<StudentResult>& students);
 
 // Why the sheet's reader refused the file at `path`.
 QString refusalReason(const QString& path);

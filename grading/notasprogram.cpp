@@ -6,6 +6,7 @@
 #include <set>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSet>
 #include <QTextStream>
 
@@ -177,6 +178,12 @@ bool writeSheets(const QString& folder, const ClassGrading& g, QTextStream& err)
     bool ok = true;
     for (const StudentResult& s : g.students) {
         const QString path = QDir(folder).filePath(feedbackFileName(s.name, taken));
+        // Students named by their folders get their sheets in the same folders.
+        if (s.name.contains(QLatin1Char('/')) && !QDir().mkpath(QFileInfo(path).path())) {
+            err << "zelvora-notas: no se puede crear la carpeta " << QFileInfo(path).path() << '\n';
+            ok = false;
+            continue;
+        }
         const QByteArray pdf = feedbackSheetPdf(*m, g, s);
         if (pdf.isEmpty()) {
             err << "zelvora-notas: " << s.path << ": ya no se puede leer; falta su hoja\n";
@@ -261,6 +268,8 @@ QString notasHelpText()
                           "Califica los tests .ztest de una clase contra una clave. Cada ENTRADA es\n"
                           "un fichero .ztest o una carpeta (se toman sus ficheros .ztest, no los de\n"
                           "sus subcarpetas). Muestra una línea por alumno y el resumen de la clase.\n"
+                          "Si dos ficheros se llaman igual, cada alumno se nombra por su ruta desde\n"
+                          "la carpeta que contiene todos (3A/ana.ztest).\n"
                           "\n"
                           "Opciones:\n"
                           "  --clave FICHERO        el test con las respuestas correctas\n"
@@ -272,7 +281,8 @@ QString notasHelpText()
                           "  --csv FICHERO          la tabla de alumnos en CSV (UTF-8)\n"
                           "  --xlsx FICHERO         un libro con las hojas Alumnos, Preguntas y Resumen\n"
                           "  --informe FICHERO.pdf  el informe de la clase para imprimir (A4)\n"
-                          "  --hojas CARPETA        un PDF por alumno con su hoja corregida\n"
+                          "  --hojas CARPETA        un PDF por alumno con su hoja corregida (3A/ana.pdf\n"
+                          "                         si se nombra por su ruta)\n"
                           "  --help                 muestra esta ayuda y termina\n"
                           "  --version              muestra la versión y termina\n"
                           "\n"

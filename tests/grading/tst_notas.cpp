@@ -3,6 +3,7 @@
 // back by tools that have nothing to do with this project.
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -62,9 +63,12 @@ private slots:
     void exitStatuses();
     void workbookReadByOpenpyxl();
     void reportAndFeedbackSheetsShowTheirColours();
+    void sameNameInTwoFoldersIsToldApart();
 
 private:
     Run notas(const QStringList& arguments);
+    QJsonObject readWorkbook(const QString& xlsx);
+    QString pdfText(const QString& pdf);
     QImage renderPage(const QString& pdf, int dpi);
     QString path(const QString& name) const { return dir_.filePath(name); }
 
@@ -120,6 +124,33 @@ Run TestNotas::notas(const QStringList& arguments)
     run.out = QString::fromUtf8(p.readAllStandardOutput());
     run.err = QString::fromUtf8(p.readAllStandardError());
     return run;
+}
+
+// Every sheet of the workbook as rows of cell values, read by openpyxl.
+QJsonObject TestNotas::readWorkbook(const QString& xlsx)
+{
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+        { QStringLiteral("-c"),
+            QStringLiteral("import json, sys, openpyxl\n"
+                           "book = openpyxl.load_workbook(sys.argv[1])\n"
+                           "print(json.dumps({s.title: [[c.value for c in row] for row in s.iter_rows()]"
+                           " for s in book.worksheets}))\n"),
+            xlsx });
+    if (!python.waitForFinished(60000) || python.exitCode() != 0) {
+        qWarning("%s", python.readAllStandardError().constData());
+        return {};
+    }
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+}
+
+QString TestNotas::pdfText(const QString& pdf)
+{
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), { pdf, QStringLiteral("-") });
+    if (!text.waitForFinished(60000))
+        return {};
+    return QString::fromUtf8(text.readAllStandardOutput()).simplified();
 }
 
 QImage TestNotas::renderPage(const QString& pdf, int dpi)
@@ -187,17 +218,7 @@ void TestNotas::workbookReadByOpenpyxl()
     const Run run = notas({ "--clave", "clave.ztest", "--penalizacion", "auto", "--xlsx", "clase.xlsx", "clase" });
     QCOMPARE(run.status, 0);
 
-    QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"),
-        { QStringLiteral("-c"),
-            QStringLiteral("import json, sys, openpyxl\n"
-                           "book = openpyxl.load_workbook(sys.argv[1])\n"
-                           "print(json.dumps({s.title: [[c.value for c in row] for row in s.iter_rows()]"
-                           " for s in book.worksheets}))\n"),
-            path(QStringLiteral("clase.xlsx")) });
-    QVERIFY(python.waitForFinished(60000));
-    QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
-    const QJsonObject book = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+    const QJsonObject book = readWorkbook(path(QStringLiteral("clase.xlsx")));
     QCOMPARE(book.keys(), QStringList({ "Alumnos", "Preguntas", "Resumen" }));
 
     const QJsonArray students = book[QStringLiteral("Alumnos")].toArray();
@@ -235,10 +256,7 @@ void TestNotas::workbookReadByOpenpyxl()
     // One student: no spread of hits, and the summary says why there is no
     // reliability instead of giving a number.
     QCOMPARE(notas({ "--clave", "clave.ztest", "--xlsx", "una.xlsx", "clase/ana.ztest" }).status, 0);
-    python.start(python.program(), { python.arguments()[0], python.arguments()[1], path(QStringLiteral("una.xlsx")) });
-    QVERIFY(python.waitForFinished(60000));
-    const QJsonArray one
-        = QJsonDocument::fromJson(python.readAllStandardOutput()).object()[QStringLiteral("Resumen")].toArray();
+    const QJsonArray one = readWorkbook(path(QStringLiteral("una.xlsx")))[QStringLiteral("Resumen")].toArray();
     QVERIFY(!one.isEmpty());
     QVERIFY2(one.last().toArray()[1].toString().startsWith(QStringLiteral("indefinida")),
         qPrintable(one.last().toArray()[1].toString()));
@@ -272,12 +290,50 @@ void TestNotas::reportAndFeedbackSheetsShowTheirColours()
     QVERIFY(near(sheet.pixel(cellCentre(5, 5, dpi)), qRgb(255, 0, 0)));
     QVERIFY(near(sheet.pixel(cellCentre(1, 2, dpi)), qRgb(255, 255, 255)));
 
-    QProcess text;
-    text.start(QStringLiteral("pdftotext"), { path(QStringLiteral("hojas/bea.pdf")), QStringLiteral("-") });
-    QVERIFY(text.waitForFinished(60000));
-    const QString header = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+    const QString header = pdfText(path(QStringLiteral("hojas/bea.pdf")));
     for (const char* figure : { "Aciertos: 3", "Fallos: 1", "En blanco: 1", "Nota: 6.00 de 10 (aprobado)" })
         QVERIFY2(header.contains(QString::fromUtf8(figure)), qPrintable(header));
+}
+
+// Two students called ana in two groups, and a name that CSV and XML must
+// carry as it is: everyone is named by group, in every output.
+void TestNotas::sameNameInTwoFoldersIsToldApart()
+{
+    for (const char* group : { "grupos/3A", "grupos/3B" })
+        QVERIFY(QDir().mkpath(path(QString::fromLatin1(group))));
+    QVERIFY(writeBytes(
+        path(QStringLiteral("grupos/3A/ana.ztest")), ztestFile(0, marksFromLetters({ "A", "B", "C", "D", "E" }))));
+    QVERIFY(writeBytes(path(QStringLiteral("grupos/3B/ana.ztest")), ztestFile(0, marksFromLetters({ "A", "B" }))));
+    QVERIFY(writeBytes(path(QStringLiteral("grupos/3B/a&b <c>.ztest")), ztestFile(0, marksFromLetters({ "A" }))));
+
+    const Run run = notas({ "--clave", "clave.ztest", "--csv", "grupos.csv", "--xlsx", "grupos.xlsx", "--hojas",
+        "hojas-grupos", "grupos/3A", "grupos/3B" });
+    QCOMPARE(run.status, 0);
+    const QString table = run.out.simplified();
+    for (const char* line : { "3A/ana.ztest 5 0 0 10.00", "3B/ana.ztest 2 0 3 4.00", "3B/a&b <c>.ztest 1 0 4 2.00" })
+        QVERIFY2(table.contains(QString::fromUtf8(line)), qPrintable(run.out));
+
+    const QStringList names { "Fichero", "3A/ana.ztest", "3B/a&b <c>.ztest", "3B/ana.ztest" };
+    QFile csv(path(QStringLiteral("grupos.csv")));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QStringList csvNames;
+    for (const QByteArray& line : csv.readAll().split('\n')) {
+        if (!line.isEmpty())
+            csvNames << QString::fromUtf8(line.left(line.indexOf(',')));
+    }
+    QCOMPARE(csvNames, names);
+
+    QStringList bookNames;
+    for (const QJsonValue row : readWorkbook(path(QStringLiteral("grupos.xlsx")))[QStringLiteral("Alumnos")].toArray())
+        bookNames << row.toArray()[0].toString();
+    QCOMPARE(bookNames, names);
+
+    QCOMPARE(QDir(path(QStringLiteral("hojas-grupos/3A"))).entryList(QDir::Files), QStringList({ "ana.pdf" }));
+    QCOMPARE(QDir(path(QStringLiteral("hojas-grupos/3B"))).entryList(QDir::Files, QDir::Name),
+        QStringList({ "a&b <c>.pdf", "ana.pdf" }));
+    const QString header = pdfText(path(QStringLiteral("hojas-grupos/3B/ana.pdf")));
+    QVERIFY2(header.contains(QStringLiteral("3B/ana.ztest")) && header.contains(QStringLiteral("Nota: 4.00")),
+        qPrintable(header));
 }
 
 QTEST_GUILESS_MAIN(TestNotas)
