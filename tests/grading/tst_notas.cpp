@@ -2,6 +2,8 @@
 // answer files, without a display or a chosen Qt platform, its outputs read
 // back by tools that have nothing to do with this project.
 
+#include <cmath>
+
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -14,9 +16,6 @@
 #include <QTest>
 
 #include "grading/classreport.h"
-#include "grading/feedbacksheet.h"
-#include "sheet/layout.h"
-#include "sheet/model.h"
 #include "tests/grading/ztestfiles.h"
 
 namespace {
@@ -27,21 +26,31 @@ struct Run {
     QString err;
 };
 
-// The sheet pixel (x, y) on a feedback page rendered at `dpi`.
-QPoint feedbackPixel(double x, double y, int dpi)
-{
-    const QRectF r = feedbackSheetRect();
-    const double scale = dpi / 72.0;
-    return QPoint(
-        int((r.x() + x * r.width() / kSheetWidth) * scale), int((r.y() + y * r.height() / kSheetHeight) * scale));
-}
-
+// Where the design puts things, worked out here rather than asked of the
+// code under test, so that a fault in its geometry cannot move the probe
+// along with what it measures.
+//
+// A feedback page is A4 (595.276 pt wide); the sheet (794 x 1122 pixels)
+// fills its height from 100 pt to 820 pt, centred across it. Cell k of
+// question q (1 to 25, the first column) lies at x 152 + 22 (k - 1),
+// y 75 + 40 (q - 1) of the sheet, 15 x 15.
 QPoint cellCentre(int q, int k, int dpi)
 {
-    const int column = (q - 1) / kRowsPerColumn;
-    const int row = (q - 1) % kRowsPerColumn;
-    return feedbackPixel(kFirstCellX + kColumnStep * column + kCellStep * (k - 1) + kCellSize / 2.0,
-        kFirstRowY + kRowStep * row + kCellSize / 2.0, dpi);
+    const double scale = 720.0 / 1122;
+    const double left = (595.276 - 794 * scale) / 2;
+    const double x = 152 + 22 * (k - 1) + 7.5;
+    const double y = 75 + 40 * (q - 1) + 7.5;
+    return QPoint(int((left + x * scale) * dpi / 72), int((100 + y * scale) * dpi / 72));
+}
+
+// The report's chart of hits, on A4 rendered at 72 dpi (a pixel a point):
+// `count` slots share x 50 to 545, each bar filling the middle 70 % of its
+// slot and rising from y 760, 200 for all hits. The point at `across` (0 to
+// 1) of slot `index` and `share` of the full height.
+QPoint chartPoint(int index, int count, double across, double share)
+{
+    const double slot = 495.0 / count;
+    return QPoint(int(50 + slot * (index + across)), int(760 - 200 * share));
 }
 
 // Close enough to tell the hit, miss and fill colours apart after the PDF
@@ -251,7 +260,11 @@ void TestNotas::workbookReadByOpenpyxl()
     QCOMPARE(summary[QStringLiteral("Penalización")].toDouble(), 0.25);
     QCOMPARE(summary[QStringLiteral("Media")].toDouble(), 5.0);
     QCOMPARE(summary[QStringLiteral("Aprobados")].toDouble(), 2.0);
-    QVERIFY(summary[QStringLiteral("Fiabilidad KR-20")].isDouble());
+    // KR-20 by hand: hits per student 4, 3, 2, 2 (mean 2.75, variance
+    // 0.6875); per question p = 3/4, 3/4, 1/2, 1/2, 1/4, so the sum of p q
+    // is 1.0625; 5/4 x (1 - 1.0625 / 0.6875) = -15/22. Negative, as a wrong
+    // key makes it.
+    QVERIFY(std::abs(summary[QStringLiteral("Fiabilidad KR-20")].toDouble() + 15.0 / 22) < 1e-9);
 
     // One student: no spread of hits, and the summary says why there is no
     // reliability instead of giving a number.
@@ -269,11 +282,14 @@ void TestNotas::reportAndFeedbackSheetsShowTheirColours()
 
     const QImage report = renderPage(path(QStringLiteral("informe.pdf")), 72);
     QVERIFY(!report.isNull());
-    // Question 1 (75 % hit) is fine, question 5 (25 %) is to be reviewed.
-    const QPoint fine = questionBarRect(0, 5, 0.75).center().toPoint();
-    const QPoint review = questionBarRect(4, 5, 0.25).center().toPoint();
-    QVERIFY(near(report.pixel(fine), kReportBarColor));
-    QVERIFY(near(report.pixel(review), kReportReviewColor));
+    // Question 1 (75 % hit) is fine, question 5 (25 %) is to be reviewed;
+    // each bar ends at its share, and its slot is white beside it.
+    QVERIFY(near(report.pixel(chartPoint(0, 5, 0.5, 0.70)), kReportBarColor));
+    QVERIFY(near(report.pixel(chartPoint(0, 5, 0.5, 0.80)), qRgb(255, 255, 255)));
+    QVERIFY(near(report.pixel(chartPoint(0, 5, 0.05, 0.40)), qRgb(255, 255, 255)));
+    QVERIFY(near(report.pixel(chartPoint(4, 5, 0.5, 0.20)), kReportReviewColor));
+    QVERIFY(near(report.pixel(chartPoint(4, 5, 0.5, 0.30)), qRgb(255, 255, 255)));
+    QVERIFY(near(report.pixel(chartPoint(4, 5, 0.95, 0.10)), qRgb(255, 255, 255)));
 
     QCOMPARE(QDir(path(QStringLiteral("hojas"))).entryList(QDir::Files),
         QStringList({ "ana.pdf", "bea.pdf", "carlos.pdf", "dani.pdf" }));
