@@ -3,7 +3,10 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <charconv>
+#include <cstring>
 #include <optional>
+#include <string_view>
 
 #include <QHash>
 #include <QLocale>
@@ -117,17 +120,6 @@ private:
     qint64 uses_ = 0;
 };
 
-// "A" for column 0, "Z" for 25, "AA" for 26.
-void appendColumnName(QByteArray& out, int col)
-{
-    char name[4];
-    int length = 0;
-    for (int n = col + 1; n > 0; n = (n - 1) / 26)
-        name[length++] = char('A' + (n - 1) % 26);
-    while (length > 0)
-        out += name[--length];
-}
-
 // Cells go out in order: rows top to bottom, cells left to right in a row.
 class SheetWriter {
 public:
@@ -171,12 +163,16 @@ private:
             sharedCell(row, col, strings_.index(text), style);
     }
 
+    // Hundreds of thousands of cells in a large class: each is made in a
+    // buffer on the stack and appended once.
     void sharedCell(int row, int col, int id, Style style)
     {
-        open(row, col, style);
-        xml_ += " t=\"s\"><v>";
-        xml_ += QByteArray::number(id);
-        xml_ += "</v></c>";
+        Cell c;
+        open(c, row, col, style);
+        c.put(" t=\"s\"><v>");
+        c.number(id);
+        c.put("</v></c>");
+        xml_.append(c.text, c.size);
     }
 
     void numberCell(int row, int col, double value, Style style)
@@ -184,13 +180,29 @@ private:
         // A spreadsheet has no number for these; the cell stays empty.
         if (!std::isfinite(value))
             return;
-        open(row, col, style);
-        xml_ += "><v>";
+        Cell c;
+        open(c, row, col, style);
+        c.put("><v>");
+        xml_.append(c.text, c.size);
         xml_ += QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
         xml_ += "</v></c>";
     }
 
-    void open(int row, int col, Style style)
+    struct Cell {
+        // Enough for the longest cell made here: a 3-letter column, a 10-digit
+        // row and a 10-digit string index.
+        char text[80];
+        int size = 0;
+
+        void put(std::string_view s)
+        {
+            std::memcpy(text + size, s.data(), s.size());
+            size += int(s.size());
+        }
+        void number(int n) { size = int(std::to_chars(text + size, text + sizeof text, n).ptr - text); }
+    };
+
+    void open(Cell& c, int row, int col, Style style)
     {
         if (row != row_) {
             if (row_ >= 0)
@@ -203,14 +215,21 @@ private:
             rowNumber_ = QByteArray::number(row + 1);
             xml_ += "<row r=\"" + rowNumber_ + "\">";
         }
-        xml_ += "<c r=\"";
-        appendColumnName(xml_, col);
-        xml_ += rowNumber_;
-        xml_ += '"';
+        c.put("<c r=\"");
+        // "A" for column 0, "Z" for 25, "AA" for 26; spreadsheets end at
+        // "XFD", three letters.
+        char name[4];
+        int length = 0;
+        for (int n = col + 1; n > 0 && length < 3; n = (n - 1) / 26)
+            name[length++] = char('A' + (n - 1) % 26);
+        while (length > 0)
+            c.text[c.size++] = name[--length];
+        c.put(std::string_view(rowNumber_.constData(), std::size_t(rowNumber_.size())));
+        c.put("\"");
         if (style != Style::Plain) {
-            xml_ += " s=\"";
-            xml_ += char('0' + int(style));
-            xml_ += '"';
+            c.put(" s=\"");
+            c.text[c.size++] = char('0' + int(style));
+            c.put("\"");
         }
     }
 
