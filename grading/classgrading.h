@@ -50,7 +50,6 @@ std::optional<StudentResult> gradeAnswerFile(
 // Grades every file, keeping each student's answers only; `progress` (may be
 // empty) hears after each file how many of how many are done. The students
 // are then named as nameStudents() says.
-
 void gradeClass(Model& scratch, const QStringList& files, ClassGrading& grading,
     const std::function<void(int, int)>& progress = {});
 

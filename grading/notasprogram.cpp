@@ -3,7 +3,8 @@
 #include <array>
 #include <cmath>
 #include <memory>
-#include <set>
+#include <utility>
+#include <vector>
 
 #include <QDir>
 #include <QFileInfo>
@@ -143,10 +144,10 @@ void printSummary(QTextStream& out, const ClassSummary& c)
 // teacher is grading; the inputs are never written.
 QString outputOverInput(const NotasOptions& o, const QStringList& files)
 {
-    std::set<FileIdentity> outputs;
+    std::vector<std::pair<FileIdentity, QString>> outputs;
     for (const QString& output : { o.csv, o.xlsx, o.report }) {
         if (const std::optional<FileIdentity> id = output.isEmpty() ? std::nullopt : fileIdentity(output))
-            outputs.insert(*id);
+            outputs.emplace_back(*id, output);
     }
     // An output that does not exist yet is no input; the inputs are looked
     // at only when some output already exists.
@@ -156,10 +157,8 @@ QString outputOverInput(const NotasOptions& o, const QStringList& files)
     inputs.prepend(o.key);
     for (const QString& input : inputs) {
         const std::optional<FileIdentity> id = fileIdentity(input);
-        if (!id || !outputs.contains(*id))
-            continue;
-        for (const QString& output : { o.csv, o.xlsx, o.report }) {
-            if (!output.isEmpty() && fileIdentity(output) == id)
+        for (const auto& [outputId, output] : outputs) {
+            if (id == outputId)
                 return output;
         }
     }
