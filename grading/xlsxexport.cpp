@@ -1,9 +1,10 @@
 #include "grading/xlsxexport.h"
 
 #include <array>
+#include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <charconv>
 #include <cstring>
 #include <optional>
 #include <string_view>
@@ -34,9 +35,22 @@ constexpr qsizetype kFlushAt = 64 * 1024;
 // The cell formats of styles.xml, by index.
 enum class Style { Plain = 0, Bold = 1, Decimals = 2 };
 
+// True when `at` starts "_xHHHH_", which a spreadsheet reads as an escape.
+bool looksEscaped(const QByteArray& utf8, qsizetype at)
+{
+    if (at + 7 > utf8.size() || utf8[at] != '_' || utf8[at + 1] != 'x' || utf8[at + 6] != '_')
+        return false;
+    for (qsizetype i = at + 2; i < at + 6; ++i) {
+        if (!std::isxdigit(static_cast<unsigned char>(utf8[i])))
+            return false;
+    }
+    return true;
+}
+
 // Text as XML character data. Characters XML 1.0 cannot carry (the control
 // characters a file name may hold) are written as _xHHHH_, as spreadsheets
-// read them; a literal "_x" that would read as such an escape is escaped too.
+// read them; a literal "_xHHHH_" in the text has its "_" escaped so that it
+// is not read as one.
 void appendEscaped(QByteArray& out, const QString& text)
 {
     const QByteArray utf8 = text.toUtf8();
@@ -56,7 +70,7 @@ void appendEscaped(QByteArray& out, const QString& text)
             out += "&quot;";
             break;
         default:
-            if (c == '_' && i + 1 < utf8.size() && (utf8[i + 1] == 'x' || utf8[i + 1] == 'X')) {
+            if (looksEscaped(utf8, i)) {
                 out += "_x005F_";
             } else if (std::uint8_t(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') {
                 out += "_x00";

@@ -3,6 +3,9 @@
 #include <memory>
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -12,6 +15,7 @@
 #include "grading/notasprogram.h"
 #include "grading/scoring.h"
 #include "grading/statistics.h"
+#include "grading/xlsxexport.h"
 #include "sheet/model.h"
 #include "tests/grading/ztestfiles.h"
 
@@ -116,6 +120,7 @@ private slots:
     void unusableKeys_data();
     void unusableKeys();
     void csvParsesBack();
+    void workbookCarriesAnyName();
     void studentNames_data();
     void studentNames();
     void arguments_data();
@@ -353,6 +358,49 @@ void TestGrading::csvParsesBack()
     QCOMPARE(rows[1], QStringList({ names[0], "2", "0", "0", "10.00", "A", "AC" }));
     QCOMPARE(rows[2], QStringList({ names[1], "0", "1", "1", "0.00", "B", "" }));
     QCOMPARE(rows[3], QStringList({ names[2], "0", "1", "1", "0.00", "", "C" }));
+}
+
+// The workbook read back with nothing but Python's zipfile and XML parser,
+// and the spreadsheet escape _xHHHH_ undone as the format says: names that
+// XML cannot carry as they are still arrive whole, and every part parses.
+void TestGrading::workbookCarriesAnyName()
+{
+    ClassGrading g;
+    g.key = keyOf({ "A", "B" });
+    const QStringList names { QStringLiteral("a&b <c> \"d\".ztest"), QStringLiteral("tab\tbell\x01.ztest"),
+        QStringLiteral("_x0041_.ztest"), QStringLiteral("ñandú.ztest") };
+    g.students = classOf(g.key, { { "A", "B" }, { "A", "" }, { "", "" }, { "B", "A" } });
+    for (std::size_t i = 0; i < g.students.size(); ++i)
+        g.students[i].name = names[qsizetype(i)];
+    const ClassSummary summary = summarizeClass(g.students, g.key);
+    QTemporaryDir dir;
+    const QString book = dir.filePath(QStringLiteral("libro.xlsx"));
+    QString error;
+    QVERIFY2(writeClassWorkbook(book, g, summary, analyseQuestions(g.students, g.key), error), qPrintable(error));
+
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+        { QStringLiteral("-c"),
+            QStringLiteral(
+                "import json, re, sys, zipfile, xml.etree.ElementTree as ET\n"
+                "ns = {'m': 'http://schemas.openxmlformats.org/spreadsheetml/2006/main'}\n"
+                "z = zipfile.ZipFile(sys.argv[1])\n"
+                "assert z.testzip() is None\n"
+                "parts = {n: ET.fromstring(z.read(n)) for n in z.namelist()}\n"
+                "unescape = lambda t: re.sub('_x([0-9A-Fa-f]{4})_', lambda m: chr(int(m.group(1), 16)), t)\n"
+                "shared = [unescape(''.join(t.text or '' for t in si.iter('{%s}t' % ns['m'])))\n"
+                "          for si in parts['xl/sharedStrings.xml'].findall('m:si', ns)]\n"
+                "column = [shared[int(c.find('m:v', ns).text)]\n"
+                "          for c in parts['xl/worksheets/sheet1.xml'].iterfind('.//m:c', ns)\n"
+                "          if c.get('r').startswith('A') and c.get('r')[1].isdigit()]\n"
+                "print(json.dumps(column))\n"),
+            book });
+    QVERIFY(python.waitForFinished(60000));
+    QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+    QStringList column;
+    for (const QJsonValue v : QJsonDocument::fromJson(python.readAllStandardOutput()).array())
+        column << v.toString();
+    QCOMPARE(column, QStringList { QStringLiteral("Fichero") } + names);
 }
 
 void TestGrading::studentNames_data()
