@@ -14,7 +14,7 @@
 
 std::optional<FileIdentity> fileIdentity(const QString& path)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return std::nullopt;
     return FileIdentity(std::uint64_t(st.st_dev), std::uint64_t(st.st_ino));

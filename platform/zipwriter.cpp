@@ -118,7 +118,8 @@ void ZipWriter::endEntry()
     deflateEnd(stream_);
     open_ = false;
     Entry& entry = entries_.back();
-    entry.compressedSize = std::uint64_t(archive_.size()) - entry.offset - kLocalHeaderSize - std::uint64_t(entry.name.size());
+    entry.compressedSize
+        = std::uint64_t(archive_.size()) - entry.offset - kLocalHeaderSize - std::uint64_t(entry.name.size());
     if (entry.offset > kLimit || entry.size > kLimit || entry.compressedSize > kLimit) {
         failed_ = true;
         return;

@@ -381,19 +381,18 @@ void TestGrading::workbookCarriesAnyName()
     QProcess python;
     python.start(QStringLiteral("/usr/bin/python3"),
         { QStringLiteral("-c"),
-            QStringLiteral(
-                "import json, re, sys, zipfile, xml.etree.ElementTree as ET\n"
-                "ns = {'m': 'http://schemas.openxmlformats.org/spreadsheetml/2006/main'}\n"
-                "z = zipfile.ZipFile(sys.argv[1])\n"
-                "assert z.testzip() is None\n"
-                "parts = {n: ET.fromstring(z.read(n)) for n in z.namelist()}\n"
-                "unescape = lambda t: re.sub('_x([0-9A-Fa-f]{4})_', lambda m: chr(int(m.group(1), 16)), t)\n"
-                "shared = [unescape(''.join(t.text or '' for t in si.iter('{%s}t' % ns['m'])))\n"
-                "          for si in parts['xl/sharedStrings.xml'].findall('m:si', ns)]\n"
-                "column = [shared[int(c.find('m:v', ns).text)]\n"
-                "          for c in parts['xl/worksheets/sheet1.xml'].iterfind('.//m:c', ns)\n"
-                "          if c.get('r').startswith('A') and c.get('r')[1].isdigit()]\n"
-                "print(json.dumps(column))\n"),
+            QStringLiteral("import json, re, sys, zipfile, xml.etree.ElementTree as ET\n"
+                           "ns = {'m': 'http://schemas.openxmlformats.org/spreadsheetml/2006/main'}\n"
+                           "z = zipfile.ZipFile(sys.argv[1])\n"
+                           "assert z.testzip() is None\n"
+                           "parts = {n: ET.fromstring(z.read(n)) for n in z.namelist()}\n"
+                           "unescape = lambda t: re.sub('_x([0-9A-Fa-f]{4})_', lambda m: chr(int(m.group(1), 16)), t)\n"
+                           "shared = [unescape(''.join(t.text or '' for t in si.iter('{%s}t' % ns['m'])))\n"
+                           "          for si in parts['xl/sharedStrings.xml'].findall('m:si', ns)]\n"
+                           "column = [shared[int(c.find('m:v', ns).text)]\n"
+                           "          for c in parts['xl/worksheets/sheet1.xml'].iterfind('.//m:c', ns)\n"
+                           "          if c.get('r').startswith('A') and c.get('r')[1].isdigit()]\n"
+                           "print(json.dumps(column))\n"),
             book });
     QVERIFY(python.waitForFinished(60000));
     QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
