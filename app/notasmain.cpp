@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QTextStream>
 
@@ -45,13 +46,20 @@ int main(int argc, char** argv)
         return kAllGraded;
     }
 
-    // Text is drawn into the PDFs through a GUI application, but nothing is
-    // shown: without a platform chosen, none is needed.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(keepQtErrors);
     int qtArgc = 1;
     char* qtArgv[] = { argv[0], nullptr };
+    const bool terminal = isatty(fileno(stderr)) != 0;
+    // Only the PDFs need fonts, and so a GUI application; the table, the CSV
+    // and the workbook do without one and without what it loads (platform
+    // plugin, fontconfig, the session bus).
+    if (options->report.isEmpty() && options->sheets.isEmpty()) {
+        QCoreApplication application(qtArgc, qtArgv);
+        return runNotas(*options, out, err, terminal);
+    }
+    // Nothing is shown: without a platform chosen, none is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(qtArgc, qtArgv);
-    return runNotas(*options, out, err, isatty(fileno(stderr)) != 0);
+    return runNotas(*options, out, err, terminal);
 }

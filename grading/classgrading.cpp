@@ -1,22 +1,24 @@
 #include "grading/classgrading.h"
 
+#include <set>
+
+#include <sys/stat.h>
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
 #include "sheet/model.h"
 #include "testfile/testfile.h"
 
-namespace {
-
-QString identity(const QString& path)
+std::optional<FileIdentity> fileIdentity(const QString& path)
 {
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+    struct stat st { };
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return FileIdentity(std::uint64_t(st.st_dev), std::uint64_t(st.st_ino));
 }
-
-} // namespace
 
 QString refusalReason(const QString& path)
 {
@@ -58,12 +60,14 @@ std::optional<GradingKey> readGradingKey(Model& scratch, const QString& path, QS
 QStringList answerFiles(const QStringList& inputs, const QString& keyPath, std::vector<RefusedFile>& refused)
 {
     QStringList files;
-    QSet<QString> seen { identity(keyPath) };
+    std::set<FileIdentity> seen;
+    if (const std::optional<FileIdentity> key = fileIdentity(keyPath))
+        seen.insert(*key);
     const auto add = [&](const QString& path) {
-        if (!seen.contains(identity(path))) {
-            seen.insert(identity(path));
+        // A path that names nothing stays, to be refused with its reason.
+        const std::optional<FileIdentity> id = fileIdentity(path);
+        if (!id || seen.insert(*id).second)
             files << path;
-        }
     };
     for (const QString& input : inputs) {
         const QFileInfo info(input);
@@ -116,4 +120,41 @@ void gradeClass(
         if (progress)
             progress(++done, int(files.size()));
     }
+    nameStudents(grading.students);
+}
+
+void nameStudents(std::vector<StudentResult>& students)
+{
+    QSet<QString> names;
+    bool repeated = false;
+    for (const StudentResult& s : students) {
+        const QString name = fileNameOf(s.path);
+        if (names.contains(name)) {
+            repeated = true;
+            break;
+        }
+        names.insert(name);
+    }
+    if (!repeated) {
+        for (StudentResult& s : students)
+            s.name = fileNameOf(s.path);
+        return;
+    }
+    // Spelled out from the current folder, asked for once, and cleaned, so
+    // that "3A/../3B/ana.ztest" and "3B/ana.ztest" read alike.
+    const QString here = QDir::currentPath();
+    QStringList absolute;
+    absolute.reserve(qsizetype(students.size()));
+    for (const StudentResult& s : students)
+        absolute << QDir::cleanPath(QDir::isAbsolutePath(s.path) ? s.path : here + QLatin1Char('/') + s.path);
+    // The longest run of whole folders every path starts with.
+    QString common = absolute.first().left(absolute.first().lastIndexOf(QLatin1Char('/')) + 1);
+    for (const QString& path : std::as_const(absolute)) {
+        while (!path.startsWith(common)) {
+            common.chop(1);
+            common.truncate(common.lastIndexOf(QLatin1Char('/')) + 1);
+        }
+    }
+    for (std::size_t i = 0; i < students.size(); ++i)
+        students[i].name = absolute[qsizetype(i)].mid(common.size());
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include <QString>
@@ -25,6 +27,12 @@ struct ClassGrading {
     std::vector<RefusedFile> refused;
 };
 
+// The same file whatever the spelling of its path, links and ".." included:
+// its device and inode, from one stat() (no walk of the path's folders).
+// Empty for a path that names no file yet.
+using FileIdentity = std::pair<std::uint64_t, std::uint64_t>;
+std::optional<FileIdentity> fileIdentity(const QString& path);
+
 // Reads the key at `path` with the sheet's own reader. Empty, with `reason`
 // set, when it cannot be used: refused by the reader, or marking no answer
 // of its test type.
@@ -40,9 +48,17 @@ std::optional<StudentResult> gradeAnswerFile(
     Model& scratch, const QString& path, const GradingKey& key, const ScoringRules& rules, QString& reason);
 
 // Grades every file, keeping each student's answers only; `progress` (may be
-// empty) hears after each file how many of how many are done.
+// empty) hears after each file how many of how many are done. The students
+// are then named as nameStudents() says.
 void gradeClass(Model& scratch, const QStringList& files, ClassGrading& grading,
     const std::function<void(int, int)>& progress = {});
+
+// Each student is named by the answer file's name; when two files share a
+// name (ana.ztest in 3A/ and in 3B/), every student is named by the path
+// from the folder that holds all the files instead (3A/ana.ztest), so the
+// table, the CSV, the workbook and the sheets tell them apart. Relative
+// paths are taken from the current folder.
+void nameStudents(std::vector<StudentResult>& students);
 
 // Why the sheet's reader refused the file at `path`.
 QString refusalReason(const QString& path);

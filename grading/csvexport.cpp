@@ -1,5 +1,7 @@
 #include "grading/csvexport.h"
 
+#include <array>
+
 #include "grading/classgrading.h"
 #include "platform/atomicfile.h"
 
@@ -35,13 +37,18 @@ QByteArray classCsv(const ClassGrading& grading)
     for (const int q : grading.key.questions)
         out += ",P" + QByteArray::number(q);
     out += "\r\n";
+    // A class repeats the same few answers: their letters are made once.
+    std::array<QByteArray, 256> letters;
+    for (std::size_t m = 0; m < letters.size(); ++m)
+        letters[m] = answerLetters(AnswerMask(m), grading.key.testType).toLatin1();
+    out.reserve(out.size() + grading.students.size() * (32 + 2 * grading.key.questions.size()));
     for (const StudentResult& s : grading.students) {
         appendField(out, s.name);
         out += ',' + QByteArray::number(s.hits) + ',' + QByteArray::number(s.misses) + ','
             + QByteArray::number(s.blanks) + ',' + gradeText(s.grade).toLatin1();
         for (const int q : grading.key.questions) {
             out += ',';
-            out += answerLetters(s.answers[std::size_t(q - 1)], grading.key.testType).toLatin1();
+            out += letters[s.answers[std::size_t(q - 1)]];
         }
         out += "\r\n";
     }

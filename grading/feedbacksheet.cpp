@@ -85,12 +85,16 @@ QByteArray feedbackSheetPdf(Model& m, const ClassGrading& grading, const Student
     return bytes;
 }
 
-QString feedbackFileName(const QString& answerFile, QSet<QString>& taken)
+QString feedbackFileName(const QString& studentName, QSet<QString>& taken)
 {
-    const QString base = QFileInfo(answerFile).completeBaseName();
+    const qsizetype slash = studentName.lastIndexOf(QLatin1Char('/'));
+    const QString folder = studentName.left(slash + 1);
+    const QString base = folder + QFileInfo(studentName.mid(slash + 1)).completeBaseName();
     QString name = base + QStringLiteral(".pdf");
-    for (int n = 2; taken.contains(name); ++n)
+    // Compared without case: the sheets may go to a memory stick whose file
+    // system does not tell "Ana.pdf" from "ana.pdf".
+    for (int n = 2; taken.contains(name.toLower()); ++n)
         name = QStringLiteral("%1-%2.pdf").arg(base).arg(n);
-    taken.insert(name);
+    taken.insert(name.toLower());
     return name;
 }

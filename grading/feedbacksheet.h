@@ -24,6 +24,8 @@ void prepareFeedbackModel(Model& m);
 // longer be read.
 QByteArray feedbackSheetPdf(Model& m, const ClassGrading& grading, const StudentResult& student);
 
-// The file name of each student's sheet: the answer file's base name with
-// ".pdf"; a name already taken by an earlier student gets "-2", "-3", ...
-QString feedbackFileName(const QString& answerFile, QSet<QString>& taken);
+// The file name of each student's sheet, from the name the class gives the
+// student: its base name with ".pdf", in the same folders ("3A/ana.ztest"
+// gives "3A/ana.pdf"). A name an earlier student took, whatever its case,
+// gets "-2", "-3", ...
+QString feedbackFileName(const QString& studentName, QSet<QString>& taken);

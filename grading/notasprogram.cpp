@@ -3,6 +3,8 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include <QDir>
 #include <QFileInfo>
@@ -138,24 +140,27 @@ void printSummary(QTextStream& out, const ClassSummary& c)
     line(QStringLiteral("Aprobados"), QStringLiteral("%1 de %2").arg(c.passed).arg(c.students));
 }
 
-// The same file, whatever the spelling of its path.
-QString identity(const QString& path)
-{
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
-}
-
 // An output named like the key or an answer file would overwrite what the
 // teacher is grading; the inputs are never written.
 QString outputOverInput(const NotasOptions& o, const QStringList& files)
 {
-    QSet<QString> inputs { identity(o.key) };
-    for (const QString& f : files)
-        inputs.insert(identity(f));
+    std::vector<std::pair<FileIdentity, QString>> outputs;
     for (const QString& output : { o.csv, o.xlsx, o.report }) {
-        if (!output.isEmpty() && inputs.contains(identity(output)))
-            return output;
+        if (const std::optional<FileIdentity> id = output.isEmpty() ? std::nullopt : fileIdentity(output))
+            outputs.emplace_back(*id, output);
+    }
+    // An output that does not exist yet is no input; the inputs are looked
+    // at only when some output already exists.
+    if (outputs.empty())
+        return {};
+    QStringList inputs = files;
+    inputs.prepend(o.key);
+    for (const QString& input : inputs) {
+        const std::optional<FileIdentity> id = fileIdentity(input);
+        for (const auto& [outputId, output] : outputs) {
+            if (id == outputId)
+                return output;
+        }
     }
     return {};
 }
@@ -172,6 +177,12 @@ bool writeSheets(const QString& folder, const ClassGrading& g, QTextStream& err)
     bool ok = true;
     for (const StudentResult& s : g.students) {
         const QString path = QDir(folder).filePath(feedbackFileName(s.name, taken));
+        // Students named by their folders get their sheets in the same folders.
+        if (s.name.contains(QLatin1Char('/')) && !QDir().mkpath(QFileInfo(path).path())) {
+            err << "zelvora-notas: no se puede crear la carpeta " << QFileInfo(path).path() << '\n';
+            ok = false;
+            continue;
+        }
         const QByteArray pdf = feedbackSheetPdf(*m, g, s);
         if (pdf.isEmpty()) {
             err << "zelvora-notas: " << s.path << ": ya no se puede leer; falta su hoja\n";
@@ -256,6 +267,8 @@ QString notasHelpText()
                           "Califica los tests .ztest de una clase contra una clave. Cada ENTRADA es\n"
                           "un fichero .ztest o una carpeta (se toman sus ficheros .ztest, no los de\n"
                           "sus subcarpetas). Muestra una línea por alumno y el resumen de la clase.\n"
+                          "Si dos ficheros se llaman igual, cada alumno se nombra por su ruta desde\n"
+                          "la carpeta que contiene todos (3A/ana.ztest).\n"
                           "\n"
                           "Opciones:\n"
                           "  --clave FICHERO        el test con las respuestas correctas\n"
@@ -267,7 +280,8 @@ QString notasHelpText()
                           "  --csv FICHERO          la tabla de alumnos en CSV (UTF-8)\n"
                           "  --xlsx FICHERO         un libro con las hojas Alumnos, Preguntas y Resumen\n"
                           "  --informe FICHERO.pdf  el informe de la clase para imprimir (A4)\n"
-                          "  --hojas CARPETA        un PDF por alumno con su hoja corregida\n"
+                          "  --hojas CARPETA        un PDF por alumno con su hoja corregida (3A/ana.pdf\n"
+                          "                         si se nombra por su ruta)\n"
                           "  --help                 muestra esta ayuda y termina\n"
                           "  --version              muestra la versión y termina\n"
                           "\n"

@@ -36,5 +36,6 @@ QString notasHelpText();
 // Grades the class and writes what the options ask for. The table and the
 // summary go to `out`, refused files and failures to `err`; a progress bar
 // goes to `err` too when `terminal` says it is a terminal and the class is
-// large. Needs a GUI application object (on any platform) for the PDFs.
+// large. Needs a GUI application object (on any platform) for the PDFs,
+// a core application for the rest.
 int runNotas(const NotasOptions& options, QTextStream& out, QTextStream& err, bool terminal);

@@ -8,7 +8,7 @@ build_packages=(
     qt6-base-dev qt6-qpa-plugins libgl-dev
     fonts-inconsolata
     libcups2-dev fonts-dejavu-core
-    libxlsxwriter-dev libxcb1-dev
+    zlib1g-dev libxcb1-dev
     librsvg2-bin
     libopencv-dev libzxing-dev libpoppler-cpp-dev
 )

@@ -3,14 +3,19 @@
 #include <memory>
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "grading/classgrading.h"
 #include "grading/csvexport.h"
+#include "grading/feedbacksheet.h"
 #include "grading/notasprogram.h"
 #include "grading/scoring.h"
 #include "grading/statistics.h"
+#include "grading/xlsxexport.h"
 #include "sheet/model.h"
 #include "tests/grading/ztestfiles.h"
 
@@ -115,6 +120,9 @@ private slots:
     void unusableKeys_data();
     void unusableKeys();
     void csvParsesBack();
+    void workbookCarriesAnyName();
+    void studentNames_data();
+    void studentNames();
     void arguments_data();
     void arguments();
 };
@@ -352,32 +360,129 @@ void TestGrading::csvParsesBack()
     QCOMPARE(rows[3], QStringList({ names[2], "0", "1", "1", "0.00", "", "C" }));
 }
 
+// The workbook read back with nothing but Python's zipfile and XML parser,
+// and the spreadsheet escape _xHHHH_ undone as the format says: names that
+// XML cannot carry as they are still arrive whole, and every part parses.
+void TestGrading::workbookCarriesAnyName()
+{
+    ClassGrading g;
+    g.key = keyOf({ "A", "B" });
+    const QStringList names { QStringLiteral("a&b <c> \"d\".ztest"), QStringLiteral("tab\tbell\x01.ztest"),
+        QStringLiteral("_x0041_.ztest"), QStringLiteral("ñandú.ztest") };
+    g.students = classOf(g.key, { { "A", "B" }, { "A", "" }, { "", "" }, { "B", "A" } });
+    for (std::size_t i = 0; i < g.students.size(); ++i)
+        g.students[i].name = names[qsizetype(i)];
+    const ClassSummary summary = summarizeClass(g.students, g.key);
+    QTemporaryDir dir;
+    const QString book = dir.filePath(QStringLiteral("libro.xlsx"));
+    QString error;
+    QVERIFY2(writeClassWorkbook(book, g, summary, analyseQuestions(g.students, g.key), error), qPrintable(error));
+
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+        { QStringLiteral("-c"),
+            QStringLiteral("import json, re, sys, zipfile, xml.etree.ElementTree as ET\n"
+                           "ns = {'m': 'http://schemas.openxmlformats.org/spreadsheetml/2006/main'}\n"
+                           "z = zipfile.ZipFile(sys.argv[1])\n"
+                           "assert z.testzip() is None\n"
+                           "parts = {n: ET.fromstring(z.read(n)) for n in z.namelist()}\n"
+                           "unescape = lambda t: re.sub('_x([0-9A-Fa-f]{4})_', lambda m: chr(int(m.group(1), 16)), t)\n"
+                           "shared = [unescape(''.join(t.text or '' for t in si.iter('{%s}t' % ns['m'])))\n"
+                           "          for si in parts['xl/sharedStrings.xml'].findall('m:si', ns)]\n"
+                           "column = [shared[int(c.find('m:v', ns).text)]\n"
+                           "          for c in parts['xl/worksheets/sheet1.xml'].iterfind('.//m:c', ns)\n"
+                           "          if c.get('r').startswith('A') and c.get('r')[1].isdigit()]\n"
+                           "print(json.dumps(column))\n"),
+            book });
+    QVERIFY(python.waitForFinished(60000));
+    QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+    QStringList column;
+    for (const QJsonValue v : QJsonDocument::fromJson(python.readAllStandardOutput()).array())
+        column << v.toString();
+    QCOMPARE(column, QStringList { QStringLiteral("Fichero") } + names);
+}
+
+void TestGrading::studentNames_data()
+{
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("sheets");
+
+    QTest::newRow("different names stay bare")
+        << QStringList { "3A/ana.ztest", "3B/bea.ztest" } << QStringList { "ana.ztest", "bea.ztest" }
+        << QStringList { "ana.pdf", "bea.pdf" };
+    QTest::newRow("one name in two folders names everyone by folder")
+        << QStringList { "3A/ana.ztest", "3B/ana.ztest", "3A/bea.ztest" }
+        << QStringList { "3A/ana.ztest", "3B/ana.ztest", "3A/bea.ztest" }
+        << QStringList { "3A/ana.pdf", "3B/ana.pdf", "3A/bea.pdf" };
+    QTest::newRow("a folder whose name begins another's")
+        << QStringList { "/x/3A/ana.ztest", "/x/3AB/ana.ztest" } << QStringList { "3A/ana.ztest", "3AB/ana.ztest" }
+        << QStringList { "3A/ana.pdf", "3AB/ana.pdf" };
+    QTest::newRow("different depths") << QStringList { "clase/ana.ztest", "clase/extra/ana.ztest" }
+                                      << QStringList { "ana.ztest", "extra/ana.ztest" }
+                                      << QStringList { "ana.pdf", "extra/ana.pdf" };
+    QTest::newRow("dot-dot and absolute spellings")
+        << QStringList { "3A/../3B/ana.ztest", QDir::currentPath() + "/3A/ana.ztest" }
+        << QStringList { "3B/ana.ztest", "3A/ana.ztest" } << QStringList { "3B/ana.pdf", "3A/ana.pdf" };
+    // Two names on Linux, but one file on a memory stick's file system.
+    QTest::newRow("names differing in case only")
+        << QStringList { "x/Ana.ztest", "x/ana.ztest" } << QStringList { "Ana.ztest", "ana.ztest" }
+        << QStringList { "Ana.pdf", "ana-2.pdf" };
+}
+
+void TestGrading::studentNames()
+{
+    QFETCH(QStringList, paths);
+    std::vector<StudentResult> students(std::size_t(paths.size()));
+    for (qsizetype i = 0; i < paths.size(); ++i)
+        students[std::size_t(i)].path = paths[i];
+    nameStudents(students);
+    QStringList names;
+    QStringList sheets;
+    QSet<QString> taken;
+    for (const StudentResult& s : students) {
+        names << s.name;
+        sheets << feedbackFileName(s.name, taken);
+    }
+    QTEST(names, "names");
+    QTEST(sheets, "sheets");
+}
+
 void TestGrading::arguments_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QString>("error");
     QTest::addColumn<double>("penalty");
     QTest::addColumn<bool>("automatic");
     QTest::addColumn<double>("scale");
     QTest::addColumn<QStringList>("inputs");
 
     const QStringList noInputs;
-    QTest::newRow("defaults") << QStringList { "--clave", "k.ztest", "a.ztest", "clase" } << true << 0.0 << false
+    QTest::newRow("defaults") << QStringList { "--clave", "k.ztest", "a.ztest", "clase" } << QString() << 0.0 << false
                               << 10.0 << QStringList { "a.ztest", "clase" };
     QTest::newRow("equals and comma") << QStringList { "--clave=k.ztest", "--penalizacion=0,5", "--escala", "20", "x" }
-                                      << true << 0.5 << false << 20.0 << QStringList { "x" };
-    QTest::newRow("automatic penalty") << QStringList { "--penalizacion", "auto", "--clave", "k", "x" } << true << 0.0
-                                       << true << 10.0 << QStringList { "x" };
-    QTest::newRow("inputs after --") << QStringList { "--clave", "k", "--", "--raro.ztest" } << true << 0.0 << false
-                                     << 10.0 << QStringList { "--raro.ztest" };
-    QTest::newRow("no key") << QStringList { "x" } << false << 0.0 << false << 10.0 << noInputs;
-    QTest::newRow("no inputs") << QStringList { "--clave", "k" } << false << 0.0 << false << 10.0 << noInputs;
-    QTest::newRow("negative penalty") << QStringList { "--clave", "k", "--penalizacion", "-1", "x" } << false << 0.0
-                                      << false << 10.0 << noInputs;
-    QTest::newRow("zero scale") << QStringList { "--clave", "k", "--escala", "0", "x" } << false << 0.0 << false << 10.0
-                                << noInputs;
-    QTest::newRow("value missing") << QStringList { "x", "--clave" } << false << 0.0 << false << 10.0 << noInputs;
-    QTest::newRow("unknown option") << QStringList { "--clave", "k", "--color", "x" } << false << 0.0 << false << 10.0
+                                      << QString() << 0.5 << false << 20.0 << QStringList { "x" };
+    QTest::newRow("automatic penalty") << QStringList { "--penalizacion", "auto", "--clave", "k", "x" } << QString()
+                                       << 0.0 << true << 10.0 << QStringList { "x" };
+    QTest::newRow("inputs after --") << QStringList { "--clave", "k", "--", "--raro.ztest" } << QString() << 0.0
+                                     << false << 10.0 << QStringList { "--raro.ztest" };
+    QTest::newRow("no key") << QStringList { "x" } << QStringLiteral("falta la clave (--clave CLAVE.ztest)") << 0.0
+                            << false << 10.0 << noInputs;
+    QTest::newRow("no inputs") << QStringList { "--clave", "k" }
+                               << QStringLiteral("faltan los ficheros o carpetas que calificar") << 0.0 << false << 10.0
+                               << noInputs;
+    QTest::newRow("negative penalty") << QStringList { "--clave", "k", "--penalizacion", "-1", "x" }
+                                      << QStringLiteral("--penalizacion espera un número no negativo o «auto», no «-1»")
+                                      << 0.0 << false << 10.0 << noInputs;
+    QTest::newRow("zero scale") << QStringList { "--clave", "k", "--escala", "0", "x" }
+                                << QStringLiteral("--escala espera un número mayor que 0, no «0»") << 0.0 << false
+                                << 10.0 << noInputs;
+    QTest::newRow("value missing") << QStringList { "x", "--clave" } << QStringLiteral("falta el valor de --clave")
+                                   << 0.0 << false << 10.0 << noInputs;
+    QTest::newRow("empty output") << QStringList { "--clave", "k", "--csv=", "x" }
+                                  << QStringLiteral("--csv no puede estar vacío") << 0.0 << false << 10.0 << noInputs;
+    QTest::newRow("unknown option") << QStringList { "--clave", "k", "--color", "x" }
+                                    << QStringLiteral("opción desconocida: --color") << 0.0 << false << 10.0
                                     << noInputs;
 }
 
@@ -386,8 +491,8 @@ void TestGrading::arguments()
     QFETCH(QStringList, arguments);
     QString error;
     const std::optional<NotasOptions> o = parseNotasArguments(arguments, error);
-    QTEST(o.has_value(), "valid");
-    QCOMPARE(error.isEmpty(), o.has_value());
+    QTEST(error, "error");
+    QCOMPARE(o.has_value(), error.isEmpty());
     if (!o)
         return;
     QTEST(o->penalty, "penalty");

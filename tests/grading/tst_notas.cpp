@@ -2,7 +2,10 @@
 // answer files, without a display or a chosen Qt platform, its outputs read
 // back by tools that have nothing to do with this project.
 
+#include <cmath>
+
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,9 +16,6 @@
 #include <QTest>
 
 #include "grading/classreport.h"
-#include "grading/feedbacksheet.h"
-#include "sheet/layout.h"
-#include "sheet/model.h"
 #include "tests/grading/ztestfiles.h"
 
 namespace {
@@ -26,21 +26,31 @@ struct Run {
     QString err;
 };
 
-// The sheet pixel (x, y) on a feedback page rendered at `dpi`.
-QPoint feedbackPixel(double x, double y, int dpi)
-{
-    const QRectF r = feedbackSheetRect();
-    const double scale = dpi / 72.0;
-    return QPoint(
-        int((r.x() + x * r.width() / kSheetWidth) * scale), int((r.y() + y * r.height() / kSheetHeight) * scale));
-}
-
+// Where the design puts things, worked out here rather than asked of the
+// code under test, so that a fault in its geometry cannot move the probe
+// along with what it measures.
+//
+// A feedback page is A4 (595.276 pt wide); the sheet (794 x 1122 pixels)
+// fills its height from 100 pt to 820 pt, centred across it. Cell k of
+// question q (1 to 25, the first column) lies at x 152 + 22 (k - 1),
+// y 75 + 40 (q - 1) of the sheet, 15 x 15.
 QPoint cellCentre(int q, int k, int dpi)
 {
-    const int column = (q - 1) / kRowsPerColumn;
-    const int row = (q - 1) % kRowsPerColumn;
-    return feedbackPixel(kFirstCellX + kColumnStep * column + kCellStep * (k - 1) + kCellSize / 2.0,
-        kFirstRowY + kRowStep * row + kCellSize / 2.0, dpi);
+    const double scale = 720.0 / 1122;
+    const double left = (595.276 - 794 * scale) / 2;
+    const double x = 152 + 22 * (k - 1) + 7.5;
+    const double y = 75 + 40 * (q - 1) + 7.5;
+    return QPoint(int((left + x * scale) * dpi / 72), int((100 + y * scale) * dpi / 72));
+}
+
+// The report's chart of hits, on A4 rendered at 72 dpi (a pixel a point):
+// `count` slots share x 50 to 545, each bar filling the middle 70 % of its
+// slot and rising from y 760, 200 for all hits. The point at `across` (0 to
+// 1) of slot `index` and `share` of the full height.
+QPoint chartPoint(int index, int count, double across, double share)
+{
+    const double slot = 495.0 / count;
+    return QPoint(int(50 + slot * (index + across)), int(760 - 200 * share));
 }
 
 // Close enough to tell the hit, miss and fill colours apart after the PDF
@@ -62,9 +72,12 @@ private slots:
     void exitStatuses();
     void workbookReadByOpenpyxl();
     void reportAndFeedbackSheetsShowTheirColours();
+    void sameNameInTwoFoldersIsToldApart();
 
 private:
     Run notas(const QStringList& arguments);
+    QJsonObject readWorkbook(const QString& xlsx);
+    QString pdfText(const QString& pdf);
     QImage renderPage(const QString& pdf, int dpi);
     QString path(const QString& name) const { return dir_.filePath(name); }
 
@@ -120,6 +133,33 @@ Run TestNotas::notas(const QStringList& arguments)
     run.out = QString::fromUtf8(p.readAllStandardOutput());
     run.err = QString::fromUtf8(p.readAllStandardError());
     return run;
+}
+
+// Every sheet of the workbook as rows of cell values, read by openpyxl.
+QJsonObject TestNotas::readWorkbook(const QString& xlsx)
+{
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+        { QStringLiteral("-c"),
+            QStringLiteral("import json, sys, openpyxl\n"
+                           "book = openpyxl.load_workbook(sys.argv[1])\n"
+                           "print(json.dumps({s.title: [[c.value for c in row] for row in s.iter_rows()]"
+                           " for s in book.worksheets}))\n"),
+            xlsx });
+    if (!python.waitForFinished(60000) || python.exitCode() != 0) {
+        qWarning("%s", python.readAllStandardError().constData());
+        return {};
+    }
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+}
+
+QString TestNotas::pdfText(const QString& pdf)
+{
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), { pdf, QStringLiteral("-") });
+    if (!text.waitForFinished(60000))
+        return {};
+    return QString::fromUtf8(text.readAllStandardOutput()).simplified();
 }
 
 QImage TestNotas::renderPage(const QString& pdf, int dpi)
@@ -187,17 +227,7 @@ void TestNotas::workbookReadByOpenpyxl()
     const Run run = notas({ "--clave", "clave.ztest", "--penalizacion", "auto", "--xlsx", "clase.xlsx", "clase" });
     QCOMPARE(run.status, 0);
 
-    QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"),
-        { QStringLiteral("-c"),
-            QStringLiteral("import json, sys, openpyxl\n"
-                           "book = openpyxl.load_workbook(sys.argv[1])\n"
-                           "print(json.dumps({s.title: [[c.value for c in row] for row in s.iter_rows()]"
-                           " for s in book.worksheets}))\n"),
-            path(QStringLiteral("clase.xlsx")) });
-    QVERIFY(python.waitForFinished(60000));
-    QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
-    const QJsonObject book = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+    const QJsonObject book = readWorkbook(path(QStringLiteral("clase.xlsx")));
     QCOMPARE(book.keys(), QStringList({ "Alumnos", "Preguntas", "Resumen" }));
 
     const QJsonArray students = book[QStringLiteral("Alumnos")].toArray();
@@ -230,15 +260,16 @@ void TestNotas::workbookReadByOpenpyxl()
     QCOMPARE(summary[QStringLiteral("Penalización")].toDouble(), 0.25);
     QCOMPARE(summary[QStringLiteral("Media")].toDouble(), 5.0);
     QCOMPARE(summary[QStringLiteral("Aprobados")].toDouble(), 2.0);
-    QVERIFY(summary[QStringLiteral("Fiabilidad KR-20")].isDouble());
+    // KR-20 by hand: hits per student 4, 3, 2, 2 (mean 2.75, variance
+    // 0.6875); per question p = 3/4, 3/4, 1/2, 1/2, 1/4, so the sum of p q
+    // is 1.0625; 5/4 x (1 - 1.0625 / 0.6875) = -15/22. Negative, as a wrong
+    // key makes it.
+    QVERIFY(std::abs(summary[QStringLiteral("Fiabilidad KR-20")].toDouble() + 15.0 / 22) < 1e-9);
 
     // One student: no spread of hits, and the summary says why there is no
     // reliability instead of giving a number.
     QCOMPARE(notas({ "--clave", "clave.ztest", "--xlsx", "una.xlsx", "clase/ana.ztest" }).status, 0);
-    python.start(python.program(), { python.arguments()[0], python.arguments()[1], path(QStringLiteral("una.xlsx")) });
-    QVERIFY(python.waitForFinished(60000));
-    const QJsonArray one
-        = QJsonDocument::fromJson(python.readAllStandardOutput()).object()[QStringLiteral("Resumen")].toArray();
+    const QJsonArray one = readWorkbook(path(QStringLiteral("una.xlsx")))[QStringLiteral("Resumen")].toArray();
     QVERIFY(!one.isEmpty());
     QVERIFY2(one.last().toArray()[1].toString().startsWith(QStringLiteral("indefinida")),
         qPrintable(one.last().toArray()[1].toString()));
@@ -251,11 +282,14 @@ void TestNotas::reportAndFeedbackSheetsShowTheirColours()
 
     const QImage report = renderPage(path(QStringLiteral("informe.pdf")), 72);
     QVERIFY(!report.isNull());
-    // Question 1 (75 % hit) is fine, question 5 (25 %) is to be reviewed.
-    const QPoint fine = questionBarRect(0, 5, 0.75).center().toPoint();
-    const QPoint review = questionBarRect(4, 5, 0.25).center().toPoint();
-    QVERIFY(near(report.pixel(fine), kReportBarColor));
-    QVERIFY(near(report.pixel(review), kReportReviewColor));
+    // Question 1 (75 % hit) is fine, question 5 (25 %) is to be reviewed;
+    // each bar ends at its share, and its slot is white beside it.
+    QVERIFY(near(report.pixel(chartPoint(0, 5, 0.5, 0.70)), kReportBarColor));
+    QVERIFY(near(report.pixel(chartPoint(0, 5, 0.5, 0.80)), qRgb(255, 255, 255)));
+    QVERIFY(near(report.pixel(chartPoint(0, 5, 0.05, 0.40)), qRgb(255, 255, 255)));
+    QVERIFY(near(report.pixel(chartPoint(4, 5, 0.5, 0.20)), kReportReviewColor));
+    QVERIFY(near(report.pixel(chartPoint(4, 5, 0.5, 0.30)), qRgb(255, 255, 255)));
+    QVERIFY(near(report.pixel(chartPoint(4, 5, 0.95, 0.10)), qRgb(255, 255, 255)));
 
     QCOMPARE(QDir(path(QStringLiteral("hojas"))).entryList(QDir::Files),
         QStringList({ "ana.pdf", "bea.pdf", "carlos.pdf", "dani.pdf" }));
@@ -272,12 +306,50 @@ void TestNotas::reportAndFeedbackSheetsShowTheirColours()
     QVERIFY(near(sheet.pixel(cellCentre(5, 5, dpi)), qRgb(255, 0, 0)));
     QVERIFY(near(sheet.pixel(cellCentre(1, 2, dpi)), qRgb(255, 255, 255)));
 
-    QProcess text;
-    text.start(QStringLiteral("pdftotext"), { path(QStringLiteral("hojas/bea.pdf")), QStringLiteral("-") });
-    QVERIFY(text.waitForFinished(60000));
-    const QString header = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+    const QString header = pdfText(path(QStringLiteral("hojas/bea.pdf")));
     for (const char* figure : { "Aciertos: 3", "Fallos: 1", "En blanco: 1", "Nota: 6.00 de 10 (aprobado)" })
         QVERIFY2(header.contains(QString::fromUtf8(figure)), qPrintable(header));
+}
+
+// Two students called ana in two groups, and a name that CSV and XML must
+// carry as it is: everyone is named by group, in every output.
+void TestNotas::sameNameInTwoFoldersIsToldApart()
+{
+    for (const char* group : { "grupos/3A", "grupos/3B" })
+        QVERIFY(QDir().mkpath(path(QString::fromLatin1(group))));
+    QVERIFY(writeBytes(
+        path(QStringLiteral("grupos/3A/ana.ztest")), ztestFile(0, marksFromLetters({ "A", "B", "C", "D", "E" }))));
+    QVERIFY(writeBytes(path(QStringLiteral("grupos/3B/ana.ztest")), ztestFile(0, marksFromLetters({ "A", "B" }))));
+    QVERIFY(writeBytes(path(QStringLiteral("grupos/3B/a&b <c>.ztest")), ztestFile(0, marksFromLetters({ "A" }))));
+
+    const Run run = notas({ "--clave", "clave.ztest", "--csv", "grupos.csv", "--xlsx", "grupos.xlsx", "--hojas",
+        "hojas-grupos", "grupos/3A", "grupos/3B" });
+    QCOMPARE(run.status, 0);
+    const QString table = run.out.simplified();
+    for (const char* line : { "3A/ana.ztest 5 0 0 10.00", "3B/ana.ztest 2 0 3 4.00", "3B/a&b <c>.ztest 1 0 4 2.00" })
+        QVERIFY2(table.contains(QString::fromUtf8(line)), qPrintable(run.out));
+
+    const QStringList names { "Fichero", "3A/ana.ztest", "3B/a&b <c>.ztest", "3B/ana.ztest" };
+    QFile csv(path(QStringLiteral("grupos.csv")));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QStringList csvNames;
+    for (const QByteArray& line : csv.readAll().split('\n')) {
+        if (!line.isEmpty())
+            csvNames << QString::fromUtf8(line.left(line.indexOf(',')));
+    }
+    QCOMPARE(csvNames, names);
+
+    QStringList bookNames;
+    for (const QJsonValue row : readWorkbook(path(QStringLiteral("grupos.xlsx")))[QStringLiteral("Alumnos")].toArray())
+        bookNames << row.toArray()[0].toString();
+    QCOMPARE(bookNames, names);
+
+    QCOMPARE(QDir(path(QStringLiteral("hojas-grupos/3A"))).entryList(QDir::Files), QStringList({ "ana.pdf" }));
+    QCOMPARE(QDir(path(QStringLiteral("hojas-grupos/3B"))).entryList(QDir::Files, QDir::Name),
+        QStringList({ "a&b <c>.pdf", "ana.pdf" }));
+    const QString header = pdfText(path(QStringLiteral("hojas-grupos/3B/ana.pdf")));
+    QVERIFY2(header.contains(QStringLiteral("3B/ana.ztest")) && header.contains(QStringLiteral("Nota: 4.00")),
+        qPrintable(header));
 }
 
 QTEST_GUILESS_MAIN(TestNotas)
