@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "paper/papergeometry.h"
+
 class QTextStream;
 
 // What the command line of zelvora-notas asks for.
@@ -20,6 +22,15 @@ struct NotasOptions {
     QString xlsx;
     QString report;
     QString sheets;
+    // Printing answer sheets instead of grading: the PDF to write, the class
+    // list, the anonymous pages, the test type without a key (-1 when not
+    // given), the title and the paper.
+    QString paper;
+    QString roster;
+    int copies = 0;
+    int testType = -1;
+    QString title;
+    std::optional<PaperSize> paperSize;
     bool help = false;
     bool version = false;
 };
