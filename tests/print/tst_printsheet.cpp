@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <optional>
 #include <thread>
@@ -158,8 +160,7 @@ std::optional<Job> finishedJobAfter(const QString& queue, int previous)
 }
 
 // Holds a private scheduler still, as a machine too busy to answer would,
-// and lets it go on after `milliseconds`, or at the latest when the guard
-// ends.
+// and lets it go on after `milliseconds`; the guard's end waits for that.
 class SchedulerPause {
 public:
     SchedulerPause(const QString& name, int milliseconds)
