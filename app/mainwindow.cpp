@@ -12,7 +12,6 @@
 #include "app/menubar.h"
 #include "app/testcommands.h"
 #include "platform/windowhints.h"
-#include "render/page.h"
 #include "sheet/layout.h"
 #include "sheet/model.h"
 #include "view/view.h"
@@ -128,15 +127,17 @@ void windowOpened(Model& m)
     recreatePages(m);
     createBitmaps(m);
     applyMenuChecks(m);
-    clearToWhite(m.sheetBitmap);
-    drawPageFrame(m.sheetBitmap);
     // Five columns whatever the settings say: a two-answer test uses the
     // first two until a test type is chosen.
     m.answerCells.recreate(5);
     clearAnswerCells(m, 5);
-    buildSheet(m, 1);
+    // The page record goes to the top first, so the sheet's build, which
+    // clears and frames the sheet itself, also brings it into view: the
+    // separate clearing and refresh around it would each repeat a pass
+    // over a whole bitmap to the same pixels, and the window is not on
+    // screen yet to show the steps between.
     resetPageRecord(m);
-    refreshView(m);
+    buildSheet(m, 1);
     openCommandLineTestFile(m);
 }
 

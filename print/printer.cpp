@@ -101,29 +101,19 @@ std::optional<AttachedPrinter> attachDefaultPrinter()
     return printer;
 }
 
-PrinterCapabilities capabilitiesOf(const AttachedPrinter& printer)
+// The largest copy count the queue states it takes; 0 when it states none.
+int maxCopiesOf(const AttachedPrinter& printer)
 {
-    PrinterCapabilities caps;
-    http_t* http = printer.http.get();
-    cups_dest_t* dest = printer.dest.get();
-    cups_dinfo_t* info = printer.info.get();
-    if (ipp_attribute_t* copies = cupsFindDestSupported(http, dest, info, CUPS_COPIES)) {
-        int upper = 0;
-        if (ippGetValueTag(copies) == IPP_TAG_RANGE)
-            ippGetRange(copies, 0, &upper);
-        else if (ippGetValueTag(copies) == IPP_TAG_INTEGER)
-            upper = ippGetInteger(copies, 0);
-        caps.maxCopies = upper;
-    }
-    if (ipp_attribute_t* modes = cupsFindDestSupported(http, dest, info, CUPS_PRINT_COLOR_MODE)) {
-        for (int i = 0; i < ippGetCount(modes); ++i)
-            caps.colorModes.append(QString::fromUtf8(ippGetString(modes, i, nullptr)));
-    }
-    if (ipp_attribute_t* qualities = cupsFindDestSupported(http, dest, info, CUPS_PRINT_QUALITY)) {
-        for (int i = 0; i < ippGetCount(qualities); ++i)
-            caps.qualities.append(ippGetInteger(qualities, i));
-    }
-    return caps;
+    ipp_attribute_t* copies
+        = cupsFindDestSupported(printer.http.get(), printer.dest.get(), printer.info.get(), CUPS_COPIES);
+    if (!copies)
+        return 0;
+    int upper = 0;
+    if (ippGetValueTag(copies) == IPP_TAG_RANGE)
+        ippGetRange(copies, 0, &upper);
+    else if (ippGetValueTag(copies) == IPP_TAG_INTEGER)
+        upper = ippGetInteger(copies, 0);
+    return upper;
 }
 
 int collectionInteger(ipp_t* collection, const char* name)
@@ -183,22 +173,20 @@ PaperLayout defaultPaperOf(const AttachedPrinter& printer)
 
 } // namespace
 
-DeviceSettings deviceSettingsFor(const PrintSettings& settings, const PrinterCapabilities& capabilities)
+DeviceSettings deviceSettingsFor(const PrintSettings& settings, int maxCopies)
 {
     DeviceSettings device;
     // A chosen count goes out even when it is 1: left out, the queue's own
     // default applies, which may be more. 0 means "not chosen".
-    if (settings.printCopies >= 1 && settings.printCopies <= capabilities.maxCopies)
+    if (settings.printCopies >= 1 && (maxCopies <= 0 || settings.printCopies <= maxCopies))
         device.copies = settings.printCopies;
 
-    const QString mode = settings.printColorMode == 1 ? QStringLiteral(CUPS_PRINT_COLOR_MODE_MONOCHROME)
-        : settings.printColorMode == 2                ? QStringLiteral(CUPS_PRINT_COLOR_MODE_COLOR)
-                                                      : QString();
-    if (!mode.isEmpty() && capabilities.colorModes.contains(mode))
-        device.jobOptions << QStringLiteral(CUPS_PRINT_COLOR_MODE) << mode;
-
-    const int quality = ippQuality(settings.printQuality);
-    if (quality != 0 && capabilities.qualities.contains(quality))
+    if (settings.printColorMode == 1 || settings.printColorMode == 2) {
+        device.jobOptions << QStringLiteral(CUPS_PRINT_COLOR_MODE)
+                          << (settings.printColorMode == 1 ? QStringLiteral(CUPS_PRINT_COLOR_MODE_MONOCHROME)
+                                                           : QStringLiteral(CUPS_PRINT_COLOR_MODE_COLOR));
+    }
+    if (const int quality = ippQuality(settings.printQuality); quality != 0)
         device.jobOptions << QStringLiteral(CUPS_PRINT_QUALITY) << QString::number(quality);
     return device;
 }
@@ -243,7 +231,7 @@ PrintResult printOnDefaultPrinter(const QImage& image, const PrintSettings& sett
     cups_dest_t* dest = printer->dest.get();
     cups_dinfo_t* info = printer->info.get();
 
-    const DeviceSettings device = deviceSettingsFor(settings, capabilitiesOf(*printer));
+    const DeviceSettings device = deviceSettingsFor(settings, maxCopiesOf(*printer));
     cups_option_t* options = nullptr;
     int optionCount = 0;
     if (device.copies > 0)
@@ -260,13 +248,15 @@ PrintResult printOnDefaultPrinter(const QImage& image, const PrintSettings& sett
     if (created > IPP_STATUS_OK_CONFLICTING || jobId == 0)
         return PrintResult::DeviceUnavailable;
 
-    // Failures while the page goes out are not reported, but a job left
-    // without its document would wait in the queue for ever.
+    // A job left without its document would wait in the queue for ever, and
+    // a page that never arrived must not pass for printed.
     const bool sent = cupsStartDestDocument(http, dest, info, jobId, "Print Job", CUPS_FORMAT_PDF, 0, nullptr, 1)
             == HTTP_STATUS_CONTINUE
         && cupsWriteRequestData(http, pdf.constData(), std::size_t(pdf.size())) == HTTP_STATUS_CONTINUE
         && cupsFinishDestDocument(http, dest, info) <= IPP_STATUS_OK_CONFLICTING;
-    if (!sent)
+    if (!sent) {
         cupsCancelDestJob(http, dest, jobId);
+        return PrintResult::DocumentLost;
+    }
     return PrintResult::Printed;
 }

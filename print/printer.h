@@ -2,21 +2,12 @@
 
 #include <QByteArray>
 #include <QImage>
-#include <QList>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
 
 struct PrintSettings;
-
-// What the default printer's queue says it supports. An empty list or a
-// zero maximum means the queue does not report that option at all.
-struct PrinterCapabilities {
-    int maxCopies = 0;
-    QStringList colorModes;
-    QList<int> qualities;
-};
 
 // What the print run asks of the printer: a copy count (0 leaves the
 // printer's default) and further job options as name, value pairs.
@@ -25,9 +16,13 @@ struct DeviceSettings {
     QStringList jobOptions;
 };
 
-// Only values that were chosen and that the queue supports are passed on;
-// everything else stays at the printer's default.
-DeviceSettings deviceSettingsFor(const PrintSettings& settings, const PrinterCapabilities& capabilities);
+// Every value that was chosen is passed on, whatever the queue lists: IPP
+// lets the scheduler put its nearest value in place of one the printer
+// cannot do, while a value left out prints with the queue's default
+// without a word. The one exception is a copy count above the maximum the
+// queue states (`maxCopies`, 0 when it states none), which the scheduler
+// would refuse; that count stays at the printer's default.
+DeviceSettings deviceSettingsFor(const PrintSettings& settings, int maxCopies);
 
 // The printer's default paper, in points, and the part of it the printer can
 // mark, measured from the paper's top-left corner.
@@ -44,7 +39,9 @@ QByteArray sheetPdf(const QImage& image, const PaperLayout& layout);
 // is none, or it cannot be reached or takes no jobs.
 QString defaultPrinterName();
 
-enum class PrintResult { Printed, DeviceUnavailable, NoPrinterName };
+// DocumentLost: the job was made but its page never reached the
+// scheduler, so the job was cancelled and nothing prints.
+enum class PrintResult { Printed, DeviceUnavailable, NoPrinterName, DocumentLost };
 
 // Prints `image` on one page of the default printer, on its own default
 // paper, stretched over the whole printable area, without any dialog.

@@ -38,6 +38,9 @@ void printSheet(Model& m)
         case PrintResult::NoPrinterName:
             m.interaction->messageBox(QStringLiteral("Err: 0 No Error"), title, Buttons::Ok);
             break;
+        case PrintResult::DocumentLost:
+            m.interaction->messageBox(QStringLiteral("Err: 57 Device I/O error"), title, Buttons::Ok);
+            break;
         }
         if (m.windowEnded)
             return;

@@ -42,11 +42,17 @@ void loadSheetFont(SheetFont& sheet)
 
     const QFontMetrics metrics(font);
     sheet.lineHeight = metrics.height() + metrics.leading();
-    // Control characters have no glyph in the face: measuring them sends Qt
-    // hunting through the fallback fonts, so they are measured only if a
-    // text ever holds one.
-    for (int c = 32; c < 127; ++c)
-        sheet.asciiAdvance[std::size_t(c)] = metrics.horizontalAdvance(QChar(c));
+    // Every glyph measured is a glyph loaded from the face, so only the
+    // characters of the sheet's own texts are measured here; any other is
+    // measured when a text holds one (advanceOf). Control characters have
+    // no glyph and would send Qt hunting through the fallback fonts.
+    sheet.asciiAdvance.fill(-1);
+    const auto measure = [&](const char* characters) {
+        for (const char* c = characters; *c; ++c)
+            sheet.asciiAdvance[std::size_t(*c)] = metrics.horizontalAdvance(QLatin1Char(*c));
+    };
+    measure("0123456789. ");
+    measure(kSheetLetters);
 
     for (int q = 1; q <= 100; ++q)
         prepare(sheet.numberLabels[std::size_t(q - 1)], QStringLiteral("%1.").arg(q, 3, 10, QLatin1Char('0')), font);
@@ -59,7 +65,7 @@ void loadSheetFont(SheetFont& sheet)
 
 int advanceOf(const SheetFont& font, QChar c)
 {
-    if (c.unicode() >= 32 && c.unicode() < 127)
+    if (c.unicode() < font.asciiAdvance.size() && font.asciiAdvance[c.unicode()] >= 0)
         return font.asciiAdvance[c.unicode()];
     return QFontMetrics(font.font).horizontalAdvance(c);
 }

@@ -7,12 +7,13 @@
 
 // The one font of the sheet's numbers and letters, with what drawing them
 // needs prepared once: integer advance widths, the line height and a laid-out
-// text for every question number and every single printable character, so a
-// rebuild lays out no text of its own.
+// text for every question number and every answer letter, so a rebuild lays
+// out no text of its own.
 struct SheetFont {
     bool loaded = false;
     QFont font;
     int lineHeight = 0;
+    // By character code; -1 where not measured in advance.
     std::array<int, 128> asciiAdvance {};
     // "001." to "100.", index q - 1.
     std::array<QStaticText, 100> numberLabels;

@@ -1,4 +1,5 @@
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QStaticText>
 #include <QTest>
@@ -292,6 +293,10 @@ void TestRender::sheetFontIsDeterministicAndNumbersFit()
     }
     QVERIFY2(widest <= 30, qPrintable(QString::number(widest)));
     QVERIFY(font.lineHeight > 0);
+    // Measured in advance or when first asked for, an advance is the face's.
+    const QFontMetrics metrics(font.font);
+    for (char c = 32; c < 127; ++c)
+        QCOMPARE(advanceOf(font, QLatin1Char(c)), metrics.horizontalAdvance(QLatin1Char(c)));
 }
 
 void TestRender::letters_data()
