@@ -53,7 +53,7 @@ int main(int argc, char** argv)
     // Only the PDFs need fonts, and so a GUI application; the table, the CSV
     // and the workbook do without one and without what it loads (platform
     // plugin, fontconfig, the session bus).
-    if (options->report.isEmpty() && options->sheets.isEmpty()) {
+    if (options->report.isEmpty() && options->sheets.isEmpty() && options->paper.isEmpty()) {
         QCoreApplication application(qtArgc, qtArgv);
         return runNotas(*options, out, err, terminal);
     }
