@@ -1,6 +1,9 @@
 #include "registry/filetype.h"
 
+#include <algorithm>
+
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -186,42 +189,61 @@ QByteArray withDefaultApplication(const QByteArray& existing, const QString& mim
 // through QMimeDatabase, sees a registration made earlier in this process.
 QString typeForGlob(const QString& glob)
 {
+    // This runs at every start over the system's whole glob list (about a
+    // thousand lines), so a line is split as bytes and made into text only
+    // when its pattern could be the one asked for.
+    const QByteArray globUtf8 = glob.toUtf8();
     QString bestType;
     int bestWeight = -1;
-    QSet<QString> hiddenTypes;
+    QSet<QByteArray> hiddenTypes;
     const QStringList dirs = QStringList{xdgDataHome()} + xdgDataDirs();
     for (const QString& dir : dirs) {
         QFile file(dir + QStringLiteral("/mime/globs2"));
         if (!file.open(QIODevice::ReadOnly))
             continue;
-        QSet<QString> hiddenBelow;
-        const QList<QByteArray> lines = file.readAll().split('\n');
-        for (const QByteArray& raw : lines) {
-            const QString line = QString::fromUtf8(raw).trimmed();
-            if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+        QSet<QByteArray> hiddenBelow;
+        const QByteArray all = file.readAll();
+        qsizetype start = 0;
+        while (start < all.size()) {
+            qsizetype end = all.indexOf('\n', start);
+            if (end < 0)
+                end = all.size();
+            const QByteArrayView line = QByteArrayView(all).sliced(start, end - start).trimmed();
+            start = end + 1;
+            if (line.isEmpty() || line.startsWith('#'))
                 continue;
-            const QStringList fields = line.split(QLatin1Char(':'));
-            if (fields.size() < 3)
+            const qsizetype c1 = line.indexOf(':');
+            const qsizetype c2 = c1 < 0 ? -1 : line.indexOf(':', c1 + 1);
+            if (c2 < 0)
                 continue;
-            const QString& type = fields[1];
-            const QString& pattern = fields[2];
-            if (hiddenTypes.contains(type))
-                continue;
+            const qsizetype c3 = line.indexOf(':', c2 + 1);
+            const QByteArrayView type = line.sliced(c1 + 1, c2 - c1 - 1);
+            const QByteArrayView pattern = c3 < 0 ? line.sliced(c2 + 1) : line.sliced(c2 + 1, c3 - c2 - 1);
             // A package with <glob-deleteall/> drops the globs that less
             // important folders give its type.
-            if (pattern == QLatin1String("__NOGLOBS__")) {
-                hiddenBelow.insert(type);
+            if (pattern == QByteArrayView("__NOGLOBS__")) {
+                if (!hiddenTypes.contains(type.toByteArray()))
+                    hiddenBelow.insert(type.toByteArray());
                 continue;
             }
-            const bool caseSensitive = fields.size() > 3 && fields[3].split(QLatin1Char(',')).contains(QLatin1String("cs"));
-            if (pattern.compare(glob, caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive) != 0)
+            const bool ascii = std::all_of(pattern.begin(), pattern.end(), [](char c) { return uchar(c) < 0x80; });
+            // Case folding can change the length of other scripts' letters,
+            // so only an ASCII pattern is turned down by its length alone.
+            if (ascii && pattern.size() != globUtf8.size())
+                continue;
+            if (hiddenTypes.contains(type.toByteArray()))
+                continue;
+            const QStringList flags = c3 < 0 ? QStringList()
+                                             : QString::fromUtf8(line.sliced(c3 + 1)).split(QLatin1Char(','));
+            const bool caseSensitive = flags.contains(QLatin1String("cs"));
+            if (QString::fromUtf8(pattern).compare(glob, caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive) != 0)
                 continue;
             bool ok = false;
-            const int weight = fields[0].toInt(&ok);
+            const int weight = line.first(c1).toByteArray().toInt(&ok);
             // Equal weights keep the earlier find: the more important folder.
             if (ok && weight > bestWeight) {
                 bestWeight = weight;
-                bestType = type;
+                bestType = QString::fromUtf8(type);
             }
         }
         hiddenTypes.unite(hiddenBelow);
