@@ -1,0 +1,104 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include <QString>
+
+#include "paper/papergeometry.h"
+#include "paper/sheetcode.h"
+
+// The page once found is redrawn upright in this frame: millimetres of the
+// geometry times this many pixels. Cells are 26 px across in it, enough to
+// measure a fill, and the code's modules stay above 4 px.
+inline constexpr double kFramePxPerMm = 6.0;
+
+// Why a page could not be located.
+enum class LocateProblem {
+    None,
+    NoMarks,
+    CodeUnreadable,
+    // A code was read but it is not one this program prints.
+    ForeignCode,
+};
+
+// Working images of the reader. One set per thread, kept across pages so
+// that a long run allocates only for its first page.
+struct PageBuffers {
+    cv::Mat small;
+    cv::Mat binary;
+    cv::Mat frame;
+    cv::Mat rotated;
+    cv::Mat codeArea;
+    cv::Mat paperSmall;
+    cv::Mat paperWhite;
+    std::vector<std::vector<cv::Point>> contours;
+};
+
+struct LocatedPage {
+    PaperSize size = PaperSize::A4;
+    // Upright, grey, kFramePxPerMm; lives in the buffers' `frame`.
+    cv::Mat frame;
+    // The bytes of the sheet's code, as the code reader returns them, and
+    // what they say once decoded (empty with `codeReason` when they are
+    // not a sheet code of ours).
+    std::string code;
+    std::optional<SheetCode> sheet;
+    QString codeReason;
+};
+
+// Finds the four corner marks of a grey page image (any rotation, skew or
+// perspective), maps the page onto the upright frame and reads its code,
+// which also says which way up the page lies and, decoded, names the paper
+// size; a page first taken for the other size is mapped again.
+LocateProblem locatePage(const cv::Mat& grey, PageBuffers& buffers, LocatedPage& page);
+
+// The marks found by the last locatePage, kept so the page can be mapped
+// again once its code names its paper size.
+struct MarkQuad {
+    std::array<cv::Point2f, 4> corners; // page order: top left, clockwise
+};
+bool findMarks(const cv::Mat& grey, PageBuffers& buffers, MarkQuad& marks);
+bool reframePage(const cv::Mat& grey, const MarkQuad& marks, PaperSize size, PageBuffers& buffers, LocatedPage& page);
+
+enum class CellState : unsigned char { Empty, Marked, Doubtful };
+
+struct CellReading {
+    // How dark the cell's inside is against the paper around it, 0 to 1.
+    float fill = 0;
+    CellState state = CellState::Empty;
+};
+
+struct PageMarks {
+    int questions = 0;
+    int answers = 0;
+    std::array<std::array<CellReading, 5>, 100> cells {};
+    // Student-number grid: column 0..7, digit 0..9; read only on
+    // anonymous pages.
+    bool hasDigits = false;
+    std::array<std::array<CellReading, 10>, 8> digits {};
+    // The page's own levels of an empty and a filled cell.
+    float emptyLevel = 0;
+    float filledLevel = 0;
+};
+
+// Measures the answer cells of questions 1..`questions` (and the number
+// grid when `digits`) of the located page and decides each against the
+// page's own empty and filled cells.
+void measurePage(
+    const LocatedPage& page, int questions, int answers, bool digits, PageBuffers& buffers, PageMarks& marks);
+
+// The 8-digit student number, or empty when a column has no single clear
+// mark.
+std::string studentNumber(const PageMarks& marks);
+
+// Decision rule on a cell's fill, given the page's two levels; public so
+// that its band can be tested on its own.
+CellState decideCell(float fill, float emptyLevel, float filledLevel);
+
+// The row of question q, cut from the frame for a teacher to look at.
+cv::Mat questionRowImage(const LocatedPage& page, int q, int answers);
