@@ -4,6 +4,9 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include "paper/scanfolder.h"
+#include "paper/scaninput.h"
+#include "paper/scanreading.h"
 #include "sheet/model.h"
 #include "testfile/testfile.h"
 
@@ -116,4 +119,47 @@ void gradeClass(
         if (progress)
             progress(++done, int(files.size()));
     }
+}
+
+void splitInputs(const QStringList& inputs, QStringList& testInputs, QStringList& scanInputs)
+{
+    for (const QString& input : inputs) {
+        const QFileInfo info(input);
+        if (info.isDir()) {
+            testInputs << input;
+            scanInputs << input;
+        } else if (isScanFile(input)) {
+            scanInputs << input;
+        } else {
+            testInputs << input;
+        }
+    }
+}
+
+bool readPaperSheets(const QStringList& scanInputs, const QString& folder, Model& scratch, PaperSheets& sheets,
+    std::vector<RefusedFile>& refused, QString& error)
+{
+    std::vector<ScannedPage> missing;
+    const QStringList files = scanFiles(scanInputs, missing);
+    for (const ScannedPage& p : missing)
+        refused.push_back({ p.source, p.problem });
+    if (files.isEmpty())
+        return true;
+    const std::vector<ScannedPage> pages = readScans(files);
+    ScanFolderResult written;
+    const bool ok = writeScanFolder(folder, pages, scratch, written, error);
+    sheets.listed = written.listed;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const ScannedPage& page = pages[i];
+        const QString& file = written.testFiles[qsizetype(i)];
+        if (!page.problem.isEmpty()) {
+            refused.push_back({ pageLabel(page), page.problem });
+        } else if (file.isEmpty()) {
+            refused.push_back({ pageLabel(page), QStringLiteral("su test no se puede escribir") });
+        } else {
+            sheets.files << file;
+            sheets.doubtfulCells.insert(file, int(page.doubts.size()));
+        }
+    }
+    return ok;
 }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -43,6 +44,26 @@ std::optional<StudentResult> gradeAnswerFile(
 // empty) hears after each file how many of how many are done.
 void gradeClass(Model& scratch, const QStringList& files, ClassGrading& grading,
     const std::function<void(int, int)>& progress = {});
+
+// Splits the inputs into those holding test files and those holding scans:
+// a folder may hold both and goes into both lists.
+void splitInputs(const QStringList& inputs, QStringList& testInputs, QStringList& scanInputs);
+
+// Test files read from paper for grading beside the others.
+struct PaperSheets {
+    QStringList files;
+    // Doubtful cells of each file read from paper, by its path.
+    QHash<QString, int> doubtfulCells;
+    // Rows of revision.csv.
+    int listed = 0;
+};
+
+// Reads every page of the scans into `folder` (test files, revision.csv and
+// the pictures of doubtful rows). Pages that yield no sheet, a further page
+// of a student, and pages of another exam are refused with their reason.
+// False with `error` when the folder could not be written.
+bool readPaperSheets(const QStringList& scanInputs, const QString& folder, Model& scratch, PaperSheets& sheets,
+    std::vector<RefusedFile>& refused, QString& error);
 
 // Why the sheet's reader refused the file at `path`.
 QString refusalReason(const QString& path);

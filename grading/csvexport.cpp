@@ -1,5 +1,7 @@
 #include "grading/csvexport.h"
 
+#include <algorithm>
+
 #include "grading/classgrading.h"
 #include "platform/atomicfile.h"
 
@@ -34,6 +36,12 @@ QByteArray classCsv(const ClassGrading& grading)
     out += "Fichero,Aciertos,Fallos,En blanco,Nota";
     for (const int q : grading.key.questions)
         out += ",P" + QByteArray::number(q);
+    // The column appears only where a sheet read from paper needs a look,
+    // so a class of screen sheets keeps the table it always had.
+    const bool review = std::any_of(grading.students.begin(), grading.students.end(),
+        [](const StudentResult& s) { return s.doubtfulCells > 0; });
+    if (review)
+        out += ",Revisión";
     out += "\r\n";
     for (const StudentResult& s : grading.students) {
         appendField(out, s.name);
@@ -43,6 +51,10 @@ QByteArray classCsv(const ClassGrading& grading)
             out += ',';
             out += answerLetters(s.answers[std::size_t(q - 1)], grading.key.testType).toLatin1();
         }
+        if (review && s.doubtfulCells > 0)
+            out += ',' + paperReviewText().toUtf8();
+        else if (review)
+            out += ',';
         out += "\r\n";
     }
     return out;

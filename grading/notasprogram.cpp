@@ -114,7 +114,10 @@ void printTable(QTextStream& out, const ClassGrading& g)
     for (const StudentResult& s : g.students) {
         out << s.name.leftJustified(width) << "  " << QString::number(s.hits).rightJustified(8) << "  "
             << QString::number(s.misses).rightJustified(6) << "  " << QString::number(s.blanks).rightJustified(9)
-            << "  " << gradeText(s.grade).rightJustified(6) << '\n';
+            << "  " << gradeText(s.grade).rightJustified(6);
+        if (s.doubtfulCells > 0)
+            out << "  " << paperReviewText();
+        out << '\n';
     }
 }
 
