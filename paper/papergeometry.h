@@ -23,7 +23,7 @@ inline constexpr double kMarkInsetMm = 11.0; // page edge to a mark's centre
 // Answer and digit cells are this wide and tall; the fill is measured inside.
 inline constexpr double kCellMm = 4.4;
 inline constexpr double kRowPitchMm = 7.2;
-inline constexpr double kAnswerPitchMm = 6.6;
+inline constexpr double kAnswerPitchMm = 7.2;
 inline constexpr double kDigitPitchXMm = 6.0;
 inline constexpr double kDigitPitchYMm = 5.2;
 inline constexpr double kCodeSideMm = 22.0;

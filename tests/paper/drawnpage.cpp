@@ -5,75 +5,16 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-namespace {
+#include "paper/papersheet.h"
 
-// Whole pixels from rounded edges, so that touching boxes (the code's
-// modules) neither overlap nor leave a gap between them.
-cv::Rect px(const QRectF& mm, double scale)
-{
-    const int left = int(std::lround(mm.left() * scale));
-    const int top = int(std::lround(mm.top() * scale));
-    return { left, top, int(std::lround(mm.right() * scale)) - left, int(std::lround(mm.bottom() * scale)) - top };
-}
-
-void outline(cv::Mat& page, const QRectF& mm, double scale, bool round)
-{
-    const cv::Rect r = px(mm, scale);
-    const int pen = std::max(1, int(std::lround(0.3 * scale)));
-    if (round)
-        cv::ellipse(page, cv::RotatedRect({ float(r.x + r.width / 2), float(r.y + r.height / 2) },
-                              { float(r.width), float(r.height) }, 0),
-            cv::Scalar(0), pen, cv::LINE_AA);
-    else
-        cv::rectangle(page, r, cv::Scalar(0), pen, cv::LINE_AA);
-}
-
-} // namespace
 
 cv::Mat drawPage(const SheetCode& code, double dpi)
 {
-    const double scale = dpi / 25.4;
-    const PaperSize size = code.layout.paper;
-    const QSizeF paper = paperSizeMm(size);
-    cv::Mat page(int(std::lround(paper.height() * scale)), int(std::lround(paper.width() * scale)), CV_8UC1,
-        cv::Scalar(255));
-    for (int corner = 0; corner < 4; ++corner) {
-        const QPointF c = markCentreMm(size, corner);
-        const double h = kMarkSideMm / 2;
-        cv::rectangle(page, px(QRectF(c.x() - h, c.y() - h, kMarkSideMm, kMarkSideMm), scale), cv::Scalar(0), cv::FILLED);
-    }
-    const CodeMatrix m = sheetCodeMatrix(encodeSheetCode(code));
-    const QRectF square = codeRectMm(size);
-    const double module = square.width() / m.size;
-    for (int y = 0; y < m.size; ++y)
-        for (int x = 0; x < m.size; ++x)
-            if (m.at(x, y))
-                cv::rectangle(page,
-                    px(QRectF(square.left() + x * module, square.top() + y * module, module, module), scale),
-                    cv::Scalar(0), cv::FILLED);
-    const bool round = code.layout.cellShape == 1;
-    const int answers = sheetAnswers(code.layout.testType);
-    for (int q = 1; q <= code.layout.questions; ++q) {
-        const QRectF number = questionNumberMm(size, q);
-        cv::putText(page, std::to_string(q), { int(number.left() * scale), int(number.bottom() * scale - 2 * scale) },
-            cv::FONT_HERSHEY_SIMPLEX, scale * 0.09, cv::Scalar(0), std::max(1, int(scale * 0.25)), cv::LINE_AA);
-        for (int k = 1; k <= answers; ++k) {
-            outline(page, answerCellMm(size, q, k), scale, round);
-            const QRectF letter = answerLetterMm(size, q, k);
-            cv::putText(page, std::string(1, char('A' + k - 1)),
-                { int(letter.left() * scale), int(letter.bottom() * scale - 0.8 * scale) }, cv::FONT_HERSHEY_SIMPLEX,
-                scale * 0.07, cv::Scalar(0), 1, cv::LINE_AA);
-        }
-    }
-    if (code.studentId.isEmpty())
-        for (int c = 0; c < kStudentNumberDigits; ++c) {
-            cv::rectangle(page, px(digitHeadMm(size, c), scale), cv::Scalar(0), 1);
-            for (int d = 0; d < 10; ++d)
-                outline(page, digitCellMm(size, c, d), scale, round);
-        }
-    cv::putText(page, "Rellena la casilla por completo", { int(20 * scale), int(30 * scale) },
-        cv::FONT_HERSHEY_SIMPLEX, scale * 0.12, cv::Scalar(0), std::max(1, int(scale * 0.3)), cv::LINE_AA);
-    return page;
+    const QImage image = renderPaperSheet({ code, QStringLiteral("Examen de prueba") }, int(dpi))
+                             .convertToFormat(QImage::Format_Grayscale8);
+    const cv::Mat view(image.height(), image.width(), CV_8UC1, const_cast<uchar*>(image.constBits()),
+        std::size_t(image.bytesPerLine()));
+    return view.clone();
 }
 
 void fillCells(cv::Mat& page, const SheetCode& code, double dpi, const std::vector<DrawnFill>& fills)

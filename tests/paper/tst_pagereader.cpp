@@ -124,5 +124,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPageReader)
+QTEST_MAIN(TestPageReader)
 #include "tst_pagereader.moc"
