@@ -20,6 +20,9 @@ struct NotasOptions {
     QString xlsx;
     QString report;
     QString sheets;
+    // Where the sheets read from scans go; without a key, reading them is
+    // all the program does.
+    QString paperFolder;
     bool help = false;
     bool version = false;
 };
