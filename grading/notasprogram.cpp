@@ -14,6 +14,7 @@
 #include "grading/classreport.h"
 #include "grading/csvexport.h"
 #include "grading/feedbacksheet.h"
+#include "grading/paperprint.h"
 #include "grading/statistics.h"
 #include "grading/xlsxexport.h"
 #include "paper/scanfolder.h"
@@ -28,21 +29,33 @@ constexpr int kProgressFrom = 200;
 constexpr int kProgressWidth = 30;
 // Longer file names are shown whole but no longer align the table.
 constexpr int kNameColumnLimit = 40;
+// More anonymous sheets than a school prints for one exam are a typing slip.
+constexpr int kMaxCopies = 2000;
 
-// Options that take a value, and where the value goes.
-struct ValueOption {
+// Every option: whether it takes a value, and what it does with it.
+struct Option {
     QLatin1StringView name;
-    QString NotasOptions::*target;
+    bool takesValue;
+    bool (*set)(NotasOptions& o, QStringView name, const QString& value, QString& error);
 };
 
-const std::array<ValueOption, 6> kValueOptions { {
-    { QLatin1StringView("--clave"), &NotasOptions::key },
-    { QLatin1StringView("--csv"), &NotasOptions::csv },
-    { QLatin1StringView("--xlsx"), &NotasOptions::xlsx },
-    { QLatin1StringView("--informe"), &NotasOptions::report },
-    { QLatin1StringView("--hojas"), &NotasOptions::sheets },
-    { QLatin1StringView("--leer-papel"), &NotasOptions::paperFolder },
-} };
+template <QString NotasOptions::*field>
+bool setText(NotasOptions& o, QStringView name, const QString& value, QString& error)
+{
+    if (value.isEmpty()) {
+        error = QStringLiteral("%1 no puede estar vacío").arg(name);
+        return false;
+    }
+    o.*field = value;
+    return true;
+}
+
+template <bool NotasOptions::*field>
+bool setFlag(NotasOptions& o, QStringView, const QString&, QString&)
+{
+    o.*field = true;
+    return true;
+}
 
 // A decimal number with a point or, as Spanish writes it, a comma.
 std::optional<double> number(QString text)
@@ -55,28 +68,117 @@ std::optional<double> number(QString text)
     return value;
 }
 
-bool setNumberOption(NotasOptions& o, QStringView name, const QString& value, QString& error)
+bool setPenalty(NotasOptions& o, QStringView, const QString& value, QString& error)
 {
-    const std::optional<double> n = number(value);
-    if (name == u"--penalizacion") {
-        if (value == u"auto") {
-            o.automaticPenalty = true;
-            return true;
-        }
-        if (!n || *n < 0) {
-            error = QStringLiteral("--penalizacion espera un número no negativo o «auto», no «%1»").arg(value);
-            return false;
-        }
-        o.automaticPenalty = false;
-        o.penalty = *n;
+    if (value == u"auto") {
+        o.automaticPenalty = true;
         return true;
     }
+    const std::optional<double> n = number(value);
+    if (!n || *n < 0) {
+        error = QStringLiteral("--penalizacion espera un número no negativo o «auto», no «%1»").arg(value);
+        return false;
+    }
+    o.automaticPenalty = false;
+    o.penalty = *n;
+    return true;
+}
+
+bool setScale(NotasOptions& o, QStringView, const QString& value, QString& error)
+{
+    const std::optional<double> n = number(value);
     if (!n || *n <= 0) {
         error = QStringLiteral("--escala espera un número mayor que 0, no «%1»").arg(value);
         return false;
     }
     o.scale = *n;
     return true;
+}
+
+bool setTestType(NotasOptions& o, QStringView, const QString& value, QString& error)
+{
+    if (value != u"0" && value != u"1" && value != u"2") {
+        error = QStringLiteral("--tipo espera 0 (A a E), 1 (V y F) o 2 (T y F), no «%1»").arg(value);
+        return false;
+    }
+    o.testType = value.toInt();
+    return true;
+}
+
+bool setCopies(NotasOptions& o, QStringView, const QString& value, QString& error)
+{
+    bool ok = false;
+    const int n = value.toInt(&ok);
+    if (!ok || n < 1 || n > kMaxCopies || value.startsWith(u'+')) {
+        error = QStringLiteral("--copias espera un número entero de 1 a %1, no «%2»").arg(kMaxCopies).arg(value);
+        return false;
+    }
+    o.copies = n;
+    return true;
+}
+
+bool setPaperSize(NotasOptions& o, QStringView, const QString& value, QString& error)
+{
+    if (value.compare(u"A4", Qt::CaseInsensitive) == 0) {
+        o.paperSize = PaperSize::A4;
+    } else if (value.compare(u"carta", Qt::CaseInsensitive) == 0) {
+        o.paperSize = PaperSize::Letter;
+    } else {
+        error = QStringLiteral("--tamano espera A4 o carta, no «%1»").arg(value);
+        return false;
+    }
+    return true;
+}
+
+const std::array<Option, 16> kOptions { {
+    { QLatin1StringView("--clave"), true, setText<&NotasOptions::key> },
+    { QLatin1StringView("--penalizacion"), true, setPenalty },
+    { QLatin1StringView("--escala"), true, setScale },
+    { QLatin1StringView("--csv"), true, setText<&NotasOptions::csv> },
+    { QLatin1StringView("--xlsx"), true, setText<&NotasOptions::xlsx> },
+    { QLatin1StringView("--informe"), true, setText<&NotasOptions::report> },
+    { QLatin1StringView("--hojas"), true, setText<&NotasOptions::sheets> },
+    { QLatin1StringView("--leer-papel"), true, setText<&NotasOptions::paperFolder> },
+    { QLatin1StringView("--papel"), true, setText<&NotasOptions::paper> },
+    { QLatin1StringView("--lista"), true, setText<&NotasOptions::roster> },
+    { QLatin1StringView("--copias"), true, setCopies },
+    { QLatin1StringView("--tipo"), true, setTestType },
+    { QLatin1StringView("--titulo"), true, setText<&NotasOptions::title> },
+    { QLatin1StringView("--tamano"), true, setPaperSize },
+    { QLatin1StringView("--help"), false, setFlag<&NotasOptions::help> },
+    { QLatin1StringView("--version"), false, setFlag<&NotasOptions::version> },
+} };
+
+// The first option given that only printing sheets uses, or empty.
+QString paperOnlyOption(const NotasOptions& o)
+{
+    if (!o.roster.isEmpty())
+        return QStringLiteral("--lista");
+    if (o.copies > 0)
+        return QStringLiteral("--copias");
+    if (o.testType >= 0)
+        return QStringLiteral("--tipo");
+    if (!o.title.isEmpty())
+        return QStringLiteral("--titulo");
+    if (o.paperSize)
+        return QStringLiteral("--tamano");
+    return {};
+}
+
+// The first output of grading given with --papel, or empty.
+QString gradingOnlyOption(const NotasOptions& o)
+{
+    if (!o.csv.isEmpty())
+        return QStringLiteral("--csv");
+    if (!o.xlsx.isEmpty())
+        return QStringLiteral("--xlsx");
+    if (!o.report.isEmpty())
+        return QStringLiteral("--informe");
+    if (!o.sheets.isEmpty())
+        return QStringLiteral("--hojas");
+    if (!o.paperFolder.isEmpty())
+        return QStringLiteral("--leer-papel");
+    return {};
 }
 
 class ProgressBar {
@@ -254,25 +356,16 @@ std::optional<NotasOptions> parseNotasArguments(const QStringList& arguments, QS
             optionsEnded = true;
             continue;
         }
-        if (argument == u"--help") {
-            o.help = true;
-            continue;
-        }
-        if (argument == u"--version") {
-            o.version = true;
-            continue;
-        }
         const qsizetype equals = argument.indexOf(QLatin1Char('='));
         const QString name = equals < 0 ? argument : argument.left(equals);
-        const bool isNumber = name == u"--penalizacion" || name == u"--escala";
         const auto option = std::find_if(
-            kValueOptions.begin(), kValueOptions.end(), [&](const ValueOption& v) { return v.name == name; });
-        if (!isNumber && option == kValueOptions.end()) {
+            kOptions.begin(), kOptions.end(), [&](const Option& v) { return v.name == name; });
+        if (option == kOptions.end() || (!option->takesValue && equals >= 0)) {
             error = QStringLiteral("opción desconocida: %1").arg(argument);
             return std::nullopt;
         }
         QString value;
-        if (equals >= 0) {
+        if (!option->takesValue || equals >= 0) {
             value = argument.mid(equals + 1);
         } else if (i + 1 < arguments.size()) {
             value = arguments[++i];
@@ -280,18 +373,39 @@ std::optional<NotasOptions> parseNotasArguments(const QStringList& arguments, QS
             error = QStringLiteral("falta el valor de %1").arg(name);
             return std::nullopt;
         }
-        if (isNumber) {
-            if (!setNumberOption(o, name, value, error))
-                return std::nullopt;
-        } else if (value.isEmpty()) {
-            error = QStringLiteral("%1 no puede estar vacío").arg(name);
+        if (!option->set(o, name, value, error))
             return std::nullopt;
-        } else {
-            o.*option->target = value;
-        }
     }
     if (o.help || o.version)
         return o;
+    if (!o.paper.isEmpty()) {
+        if (!o.inputs.isEmpty()) {
+            error = QStringLiteral("--papel escribe hojas y no califica: sobra «%1»").arg(o.inputs.front());
+            return std::nullopt;
+        }
+        if (const QString other = gradingOnlyOption(o); !other.isEmpty()) {
+            error = QStringLiteral("%1 no se usa con --papel").arg(other);
+            return std::nullopt;
+        }
+        if (o.roster.isEmpty() && o.copies == 0) {
+            error = QStringLiteral("--papel necesita la lista de la clase (--lista ALUMNOS.csv) o un número de "
+                                   "hojas anónimas (--copias N)");
+            return std::nullopt;
+        }
+        return o;
+    }
+    if (const QString other = paperOnlyOption(o); !other.isEmpty()) {
+        error = QStringLiteral("%1 solo se usa con --papel").arg(other);
+        return std::nullopt;
+    }
+    if (o.key.isEmpty() && !o.paperFolder.isEmpty()) {
+        NotasOptions reading = o;
+        reading.paperFolder.clear();
+        if (const QString other = gradingOnlyOption(reading); !other.isEmpty()) {
+            error = QStringLiteral("%1 necesita la clave (--clave CLAVE.ztest)").arg(other);
+            return std::nullopt;
+        }
+    }
     if (o.key.isEmpty() && o.paperFolder.isEmpty()) {
         error = QStringLiteral("falta la clave (--clave CLAVE.ztest)");
         return std::nullopt;
@@ -307,7 +421,10 @@ std::optional<NotasOptions> parseNotasArguments(const QStringList& arguments, QS
 QString notasHelpText()
 {
     return QStringLiteral("Uso: zelvora-notas --clave CLAVE.ztest [opciones] ENTRADA...\n"
-                          "       zelvora-notas --leer-papel CARPETA ENTRADA...\n"
+                          "     zelvora-notas --papel HOJAS.pdf [--clave CLAVE.ztest | --tipo N]\n"
+                          "                   [--lista ALUMNOS.csv] [--copias N] [--titulo TEXTO]\n"
+                          "                   [--tamano A4|carta]\n"
+                          "     zelvora-notas --leer-papel CARPETA ENTRADA...\n"
                           "\n"
                           "Califica los tests .ztest de una clase contra una clave. Cada ENTRADA es\n"
                           "un fichero .ztest o una carpeta (se toman sus ficheros .ztest, no los de\n"
@@ -336,6 +453,24 @@ QString notasHelpText()
                           "                         revision.csv (cada casilla dudosa y cada hoja\n"
                           "                         que no se pudo leer, con su motivo) y una imagen\n"
                           "                         de cada fila dudosa; sin --clave solo lee\n"
+                          "\n"
+                          "Hojas para imprimir:\n"
+                          "  --papel FICHERO.pdf    escribe hojas de respuestas para rellenar a mano,\n"
+                          "                         una por página, en lugar de calificar\n"
+                          "  --clave FICHERO        con --papel, da el tipo de test, la forma de las\n"
+                          "                         celdas y las letras; las hojas llegan hasta la\n"
+                          "                         última pregunta que responde la clave\n"
+                          "  --tipo N               sin clave, el tipo de test: 0 respuestas A a E\n"
+                          "                         (por defecto), 1 V y F, 2 T y F; las hojas\n"
+                          "                         llevan las 100 preguntas\n"
+                          "  --lista FICHERO.csv    una hoja por alumno, con su nombre y su id; el\n"
+                          "                         CSV (UTF-8, separado por comas o por puntos y\n"
+                          "                         coma) tiene las columnas id y nombre\n"
+                          "  --copias N             N hojas anónimas, con una línea para el nombre\n"
+                          "                         y casillas para un número de alumno de 8 cifras\n"
+                          "  --titulo TEXTO         el título impreso en todas las hojas\n"
+                          "  --tamano A4|carta      el tamaño del papel (por defecto A4)\n"
+                          "\n"
                           "  --help                 muestra esta ayuda y termina\n"
                           "  --version              muestra la versión y termina\n"
                           "\n"
@@ -348,12 +483,18 @@ QString notasHelpText()
                           "Estado de salida: 0 si se calificaron todos los ficheros; 1 si alguno no\n"
                           "se pudo calificar (los demás se califican igual), si alguna hoja de papel\n"
                           "tiene casillas dudosas o no se pudo escribir una salida; 2 si la orden\n"
-                          "está mal escrita o la clave no se puede usar. Sin --clave, 0 si todo el\n"
-                          "papel se leyó sin dudas y 1 si revision.csv lista algo.\n");
+                          "está mal escrita o la clave no se puede usar. Sin --clave, con\n"
+                          "--leer-papel: 0 si todo el papel se leyó sin dudas y 1 si revision.csv\n"
+                          "lista algo.\n"
+                          "Con --papel: 0 si se escribieron las hojas; 1 si no se pudo escribir el\n"
+                          "PDF; 2 si la orden está mal escrita o la clave o la lista no se pueden\n"
+                          "usar.\n");
 }
 
 int runNotas(const NotasOptions& options, QTextStream& out, QTextStream& err, bool terminal)
 {
+    if (!options.paper.isEmpty())
+        return printPaperSheets(options, out, err);
     if (options.key.isEmpty())
         return readPaperOnly(options, out, err);
     auto scratch = std::make_unique<Model>();

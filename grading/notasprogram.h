@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "paper/papergeometry.h"
+
 class QTextStream;
 
 // What the command line of zelvora-notas asks for.
@@ -23,6 +25,15 @@ struct NotasOptions {
     // Where the sheets read from scans go; without a key, reading them is
     // all the program does.
     QString paperFolder;
+    // Printing answer sheets instead of grading: the PDF to write, the class
+    // list, the anonymous pages, the test type without a key (-1 when not
+    // given), the title and the paper.
+    QString paper;
+    QString roster;
+    int copies = 0;
+    int testType = -1;
+    QString title;
+    std::optional<PaperSize> paperSize;
     bool help = false;
     bool version = false;
 };

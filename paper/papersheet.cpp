@@ -71,8 +71,8 @@ void fittedText(QPainter& p, const PageUnits& mm, const QRectF& box, const QStri
 
 // `text` wrapped in `box`, shrunk until it fits down to `smallest` points;
 // what still does not fit is cut by the box.
-void wrappedText(QPainter& p, const PageUnits& mm, const QRectF& box, const QString& text, double points,
-    double smallest, bool bold)
+void wrappedText(
+    QPainter& p, const PageUnits& mm, const QRectF& box, const QString& text, double points, double smallest, bool bold)
 {
     const QRectF target = mm(box);
     constexpr int kFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
@@ -296,9 +296,8 @@ QByteArray paperSheetsPdf(const std::vector<PaperSheet>& sheets)
         writer.setTitle(sheets.front().title.isEmpty() ? QStringLiteral("Hojas de respuestas") : sheets.front().title);
         writer.setCreator(QStringLiteral("zelvora-notas"));
         writer.setResolution(kPdfResolution);
-        const auto pageSize = [](PaperSize size) {
-            return QPageSize(size == PaperSize::Letter ? QPageSize::Letter : QPageSize::A4);
-        };
+        const auto pageSize
+            = [](PaperSize size) { return QPageSize(size == PaperSize::Letter ? QPageSize::Letter : QPageSize::A4); };
         writer.setPageSize(pageSize(sheets.front().code.layout.paper));
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         QPainter painter(&writer);

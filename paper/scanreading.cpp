@@ -51,7 +51,7 @@ void readPage(const cv::Mat& grey, PageBuffers& buffers, ScannedPage& out)
     }
     const SheetCode& code = *located.sheet;
     out.code = code;
-    const int answers = sheetAnswers(code.layout.testType);
+    const int answers = paperAnswers(code.layout.testType);
     const bool anonymous = code.studentId.isEmpty();
     PageMarks marks;
     measurePage(located, code.layout.questions, answers, anonymous, buffers, marks);

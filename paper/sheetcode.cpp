@@ -150,7 +150,7 @@ QByteArray payloadText(const SheetCode& c, bool withName)
 
 } // namespace
 
-int sheetAnswers(int testType)
+int paperAnswerCount(int testType)
 {
     return testType == 0 ? 5 : 2;
 }
@@ -185,9 +185,9 @@ QByteArray encodeSheetCode(const SheetCode& code)
         return {};
     if (!code.studentId.isEmpty() && !validStudentId(code.studentId))
         return {};
-    if (!code.studentName.isEmpty() && (code.studentId.isEmpty() || !validName(code.studentName)))
+    if (!code.studentName.isEmpty() && code.studentId.isEmpty())
         return {};
-    if (!code.studentName.isEmpty()) {
+    if (validName(code.studentName)) {
         const QByteArray full = payloadText(code, true);
         if (sheetCodeMatrix(full).size > 0)
             return full;

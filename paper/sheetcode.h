@@ -42,7 +42,7 @@ struct SheetCode {
 };
 
 // Answers per question of a test type: 5 for type 0, 2 otherwise.
-int sheetAnswers(int testType);
+int paperAnswerCount(int testType);
 
 // The exam's id: a hash over the title, the layout and the key's marked
 // answers (`marked[q-1]` holds bit k-1 for answer k of question q; empty
@@ -54,8 +54,10 @@ QString examId(const QString& title, const SheetLayout& layout, const std::vecto
 bool validStudentId(QStringView id);
 
 // The payload as the code carries it (UTF-8). The name is left out when the
-// code would outgrow version 4 with it. Empty when `code` itself is not one
-// this program prints (a bad id, a layout out of range).
+// code would outgrow version 4 with it, or when it is longer, or holds
+// characters (controls, a surrounding blank), that the reader would refuse;
+// the page prints it anyway. Empty when `code` itself is not one this
+// program prints (a bad id, a layout out of range, a name without an id).
 QByteArray encodeSheetCode(const SheetCode& code);
 
 // The code back from a payload, or empty with `reason` saying, in Spanish,

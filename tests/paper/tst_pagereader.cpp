@@ -86,7 +86,7 @@ private slots:
         QFETCH(int, testType);
         QFETCH(Spoil, spoil);
         const SheetCode code = anonymousCode(testType, PaperSize::A4);
-        const int answers = sheetAnswers(testType);
+        const int answers = paperAnswers(testType);
         std::array<std::array<Intent, 5>, 100> intent {};
         std::vector<DrawnFill> fills = studentFills(answers, intent);
         const char* number = "40718253";

@@ -85,7 +85,7 @@ void checkPage(const QImage& image, int dpi, const PaperSheet& s)
             qPrintable(QStringLiteral("mark %1").arg(corner)));
     }
 
-    const int answers = sheetAnswers(l.testType);
+    const int answers = paperAnswerCount(l.testType);
     for (int q = 1; q <= 100; ++q)
         for (int k = 1; k <= 5; ++k) {
             const QRectF cell = answerCellMm(l.paper, q, k);
@@ -120,8 +120,7 @@ private slots:
     void pages_data()
     {
         QTest::addColumn<PaperSheet>("sheet");
-        QTest::newRow("anonymous, five answers, round, A4")
-            << sheet(SheetLayout { 0, 1, 1, 100, PaperSize::A4 }, 1);
+        QTest::newRow("anonymous, five answers, round, A4") << sheet(SheetLayout { 0, 1, 1, 100, PaperSize::A4 }, 1);
         QTest::newRow("roster, V/F, square, small letters, Letter, 37 questions")
             << sheet(SheetLayout { 1, 0, 0, 37, PaperSize::Letter }, 2, QStringLiteral("X1234567"),
                    QStringLiteral("Íñigo Zubizarreta Echevarría"));

@@ -107,7 +107,8 @@ private slots:
         QTest::newRow("id with a space") << QByteArray("Z1/3F2A9C01/011100A/7/12 34");
         QTest::newRow("id too long") << QByteArray("Z1/3F2A9C01/011100A/7/123456789012345678901");
         QTest::newRow("empty name") << QByteArray("Z1/3F2A9C01/011100A/7/42/");
-        QTest::newRow("name not UTF-8") << QByteArray("Z1/3F2A9C01/011100A/7/42/N\xfa\xf1" "ez");
+        QTest::newRow("name not UTF-8") << QByteArray("Z1/3F2A9C01/011100A/7/42/N\xfa\xf1"
+                                                      "ez");
         QTest::newRow("name with a control character") << QByteArray("Z1/3F2A9C01/011100A/7/42/Ana\nLuz");
         QTest::newRow("name with a NUL") << QByteArray("Z1/3F2A9C01/011100A/7/42/Ana\0Luz", 32);
         QTest::newRow("far too long") << QByteArray("Z1/3F2A9C01/011100A/7/42/") + QByteArray(300, 'a');

@@ -9,8 +9,8 @@ QByteArray readQrPayload(const QImage& image, QByteArray* ecLevel)
     hints.setFormats(ZXing::BarcodeFormat::QRCode);
     hints.setTryHarder(true);
     hints.setTryRotate(true);
-    const ZXing::Result result = ZXing::ReadBarcode(
-        ZXing::ImageView(grey.constBits(), grey.width(), grey.height(), ZXing::ImageFormat::Lum, int(grey.bytesPerLine())),
+    const ZXing::Result result = ZXing::ReadBarcode(ZXing::ImageView(grey.constBits(), grey.width(), grey.height(),
+                                                        ZXing::ImageFormat::Lum, int(grey.bytesPerLine())),
         hints);
     if (!result.isValid())
         return {};
