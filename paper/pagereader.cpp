@@ -21,9 +21,10 @@ constexpr double kCodeMarginMm = 3.0;
 // of a square or a round cell even when the page is mapped half a
 // millimetre off.
 constexpr double kCellInsetMm = 1.0;
-// The paper's own whiteness is estimated on a copy this many times smaller,
-// where a dilation wipes out everything as small as a filled cell.
-constexpr int kPaperScale = 8;
+// The paper's own whiteness is estimated on a copy a quarter the size of
+// the search copy, where a dilation this wide wipes out a filled cell.
+constexpr int kPaperShrink = 4;
+constexpr double kPaperDilationMm = 7.0;
 
 // Decision band, as a share of the way from the page's empty level to its
 // filled level.
@@ -127,11 +128,17 @@ cv::Point2f framePoint(QPointF mm)
     return { float(mm.x() * kFramePxPerMm), float(mm.y() * kFramePxPerMm) };
 }
 
-cv::Rect frameRect(const QRectF& mm, const cv::Mat& frame)
+cv::Rect frameRect(const QRectF& mm, cv::Size frame)
 {
     const cv::Rect r(int(std::lround(mm.left() * kFramePxPerMm)), int(std::lround(mm.top() * kFramePxPerMm)),
         int(std::lround(mm.width() * kFramePxPerMm)), int(std::lround(mm.height() * kFramePxPerMm)));
-    return r & cv::Rect(0, 0, frame.cols, frame.rows);
+    return r & cv::Rect(0, 0, frame.width, frame.height);
+}
+
+cv::Point2d toScan(const cv::Matx33d& h, double x, double y)
+{
+    const cv::Vec3d p = h * cv::Vec3d(x, y, 1);
+    return { p[0] / p[2], p[1] / p[2] };
 }
 
 cv::Size frameSize(PaperSize size)
@@ -140,11 +147,19 @@ cv::Size frameSize(PaperSize size)
     return { int(std::lround(mm.width() * kFramePxPerMm)), int(std::lround(mm.height() * kFramePxPerMm)) };
 }
 
-bool readCode(const cv::Mat& frame, const cv::Rect& area, cv::Mat& buffer, std::string& text)
+// Redraws `area` of the upright frame from the scan, alone.
+void redraw(const LocatedPage& page, const cv::Rect& area, cv::Mat& out)
+{
+    const cv::Matx33d shift(1, 0, area.x, 0, 1, area.y, 0, 0, 1);
+    cv::warpPerspective(page.scan, out, cv::Mat(page.frameToScan * shift), area.size(),
+        cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_CONSTANT, cv::Scalar(255));
+}
+
+bool readCode(const LocatedPage& page, const cv::Rect& area, cv::Mat& buffer, std::string& text)
 {
     if (area.width < 16 || area.height < 16)
         return false;
-    frame(area).copyTo(buffer);
+    redraw(page, area, buffer);
     const ZXing::ImageView view(buffer.data, buffer.cols, buffer.rows, ZXing::ImageFormat::Lum, int(buffer.step));
     ZXing::DecodeHints hints;
     hints.setFormats(ZXing::BarcodeFormat::QRCode);
@@ -164,17 +179,32 @@ float quantile(std::vector<float>& values, double share)
     return *at;
 }
 
-CellReading measureCell(const cv::Mat& frame, const cv::Mat& paperWhite, const QRectF& cellMm)
+// The cell's inside as it lies on the scan: the box within the four mapped
+// corners (the inner two of their xs and of their ys), so that a turned or
+// slanted page is measured inside the cell, never across its outline.
+CellReading measureCell(const LocatedPage& page, const PageBuffers& b, double paperScale, const QRectF& cellMm)
 {
     const QRectF inside = cellMm.adjusted(kCellInsetMm, kCellInsetMm, -kCellInsetMm, -kCellInsetMm);
-    const cv::Rect r = frameRect(inside, frame);
+    std::array<double, 4> xs {};
+    std::array<double, 4> ys {};
+    const std::array<QPointF, 4> corners { inside.topLeft(), inside.topRight(), inside.bottomRight(), inside.bottomLeft() };
+    for (std::size_t i = 0; i < 4; ++i) {
+        const cv::Point2d p = toScan(page.frameToScan, corners[i].x() * kFramePxPerMm, corners[i].y() * kFramePxPerMm);
+        xs[i] = p.x;
+        ys[i] = p.y;
+    }
+    std::sort(xs.begin(), xs.end());
+    std::sort(ys.begin(), ys.end());
+    const cv::Rect r = cv::Rect(cv::Point(int(std::ceil(xs[1])), int(std::ceil(ys[1]))),
+                           cv::Point(int(std::floor(xs[2])), int(std::floor(ys[2]))))
+        & cv::Rect(0, 0, page.scan.cols, page.scan.rows);
     if (r.area() == 0)
         return {};
-    const double ink = cv::mean(frame(r))[0];
-    const QPointF centre = inside.center() * (kFramePxPerMm / kPaperScale);
-    const int x = std::clamp(int(centre.x()), 0, paperWhite.cols - 1);
-    const int y = std::clamp(int(centre.y()), 0, paperWhite.rows - 1);
-    const double paper = std::max(1.0, double(paperWhite.at<std::uint8_t>(y, x)));
+    const double ink = cv::mean(page.scan(r))[0];
+    const cv::Point2d centre = toScan(page.frameToScan, inside.center().x() * kFramePxPerMm, inside.center().y() * kFramePxPerMm);
+    const int x = std::clamp(int(centre.x * paperScale), 0, b.paperWhite.cols - 1);
+    const int y = std::clamp(int(centre.y * paperScale), 0, b.paperWhite.rows - 1);
+    const double paper = std::max(1.0, double(b.paperWhite.at<std::uint8_t>(y, x)));
     return { float(std::clamp(1.0 - ink / paper, 0.0, 1.0)), CellState::Empty };
 }
 
@@ -185,11 +215,18 @@ bool findMarks(const cv::Mat& grey, PageBuffers& b, MarkQuad& marks)
     if (grey.empty() || grey.type() != CV_8UC1)
         return false;
     const int longSide = std::max(grey.cols, grey.rows);
-    const double scale = longSide > kSearchLongSide ? double(kSearchLongSide) / longSide : 1.0;
-    if (scale < 1.0)
-        cv::resize(grey, b.small, cv::Size(), scale, scale, cv::INTER_AREA);
-    else
+    // A whole factor and plain interpolation, then a light blur against
+    // noise: marks are solid, and averaging whole blocks of a 300-dpi page
+    // would cost more than the rest of the reading.
+    const int factor = (longSide + kSearchLongSide - 1) / kSearchLongSide;
+    const double scale = 1.0 / factor;
+    b.factor = factor;
+    if (factor > 1) {
+        cv::resize(grey, b.smoothed, cv::Size(grey.cols / factor, grey.rows / factor), 0, 0, cv::INTER_LINEAR);
+        cv::blur(b.smoothed, b.small, cv::Size(3, 3));
+    } else {
         cv::blur(grey, b.small, cv::Size(3, 3));
+    }
     const int smallLong = std::max(b.small.cols, b.small.rows);
     if (smallLong < 200)
         return false;
@@ -243,24 +280,19 @@ bool reframePage(const cv::Mat& grey, const MarkQuad& marks, PaperSize size, Pag
     std::array<cv::Point2f, 4> target {};
     for (int i = 0; i < 4; ++i)
         target[std::size_t(i)] = framePoint(markCentreMm(size, i));
-    const cv::Mat h = cv::getPerspectiveTransform(marks.corners.data(), target.data());
-    cv::warpPerspective(grey, b.frame, h, frameSize(size), cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(255));
-
-    QRectF codeMm = codeRectMm(size).adjusted(-kCodeMarginMm, -kCodeMarginMm, kCodeMarginMm, kCodeMarginMm);
-    const cv::Rect upright = frameRect(codeMm, b.frame);
+    page.scan = grey;
     page.size = size;
-    if (readCode(b.frame, upright, b.codeArea, page.code)) {
-        page.frame = b.frame;
+    page.frameToScan = cv::Matx33d(cv::getPerspectiveTransform(target.data(), marks.corners.data()));
+    const cv::Size frame = frameSize(size);
+    const QRectF codeMm = codeRectMm(size).adjusted(-kCodeMarginMm, -kCodeMarginMm, kCodeMarginMm, kCodeMarginMm);
+    const cv::Rect upright = frameRect(codeMm, frame);
+    if (readCode(page, upright, b.codeArea, page.code))
         return true;
-    }
-    const cv::Rect turned(b.frame.cols - upright.x - upright.width, b.frame.rows - upright.y - upright.height,
-        upright.width, upright.height);
-    if (!readCode(b.frame, turned, b.codeArea, page.code))
-        return false;
-    cv::rotate(b.frame, b.rotated, cv::ROTATE_180);
-    std::swap(b.frame, b.rotated);
-    page.frame = b.frame;
-    return true;
+    // Upside down, the code lies in the opposite corner; turning the frame
+    // half round puts it where it belongs.
+    const cv::Matx33d halfTurn(-1, 0, frame.width, 0, -1, frame.height, 0, 0, 1);
+    page.frameToScan = page.frameToScan * halfTurn;
+    return readCode(page, upright, b.codeArea, page.code);
 }
 
 LocateProblem locatePage(const cv::Mat& grey, PageBuffers& b, LocatedPage& page)
@@ -302,10 +334,18 @@ CellState decideCell(float fill, float emptyLevel, float filledLevel)
 
 void measurePage(const LocatedPage& page, int questions, int answers, bool digits, PageBuffers& b, PageMarks& marks)
 {
-    const cv::Mat& frame = page.frame;
-    cv::resize(frame, b.paperSmall, cv::Size(frame.cols / kPaperScale, frame.rows / kPaperScale), 0, 0, cv::INTER_AREA);
-    cv::dilate(b.paperSmall, b.paperWhite, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
-    cv::GaussianBlur(b.paperWhite, b.paperWhite, cv::Size(5, 5), 0);
+    // The paper's whiteness around each cell, from the search copy of this
+    // same scan, shrunk further: under uneven light or grey paper a cell is
+    // measured against the paper beside it.
+    cv::resize(b.small, b.paperSmall, cv::Size(b.small.cols / kPaperShrink, b.small.rows / kPaperShrink), 0, 0,
+        cv::INTER_AREA);
+    const double paperScale = double(b.paperSmall.cols) / page.scan.cols;
+    const cv::Point2d a = toScan(page.frameToScan, 0, 0);
+    const cv::Point2d z = toScan(page.frameToScan, 100 * kFramePxPerMm, 0);
+    const double pxPerMm = std::hypot(z.x - a.x, z.y - a.y) / 100 * paperScale;
+    const int side = std::max(3, int(std::ceil(kPaperDilationMm * pxPerMm)) | 1);
+    cv::dilate(b.paperSmall, b.paperWhite, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(side, side)));
+    cv::blur(b.paperWhite, b.paperWhite, cv::Size(side, side));
 
     marks.answers = answers;
     marks.questions = questions;
@@ -315,14 +355,14 @@ void measurePage(const LocatedPage& page, int questions, int answers, bool digit
     for (int q = 1; q <= questions; ++q)
         for (int k = 1; k <= answers; ++k) {
             CellReading& c = marks.cells[std::size_t(q - 1)][std::size_t(k - 1)];
-            c = measureCell(frame, b.paperWhite, answerCellMm(page.size, q, k));
+            c = measureCell(page, b, paperScale, answerCellMm(page.size, q, k));
             fills.push_back(c.fill);
         }
     if (digits)
         for (int column = 0; column < kStudentNumberDigits; ++column)
             for (int d = 0; d < 10; ++d) {
                 CellReading& c = marks.digits[std::size_t(column)][std::size_t(d)];
-                c = measureCell(frame, b.paperWhite, digitCellMm(page.size, column, d));
+                c = measureCell(page, b, paperScale, digitCellMm(page.size, column, d));
                 fills.push_back(c.fill);
             }
     if (fills.empty())
@@ -373,6 +413,9 @@ std::string studentNumber(const PageMarks& marks)
 cv::Mat questionRowImage(const LocatedPage& page, int q, int answers)
 {
     const QRectF row = questionRowMm(page.size, q, answers).adjusted(-1.0, -0.5, 1.0, 0.5);
-    const cv::Rect r = frameRect(row, page.frame);
-    return r.area() > 0 ? page.frame(r).clone() : cv::Mat();
+    const cv::Rect r = frameRect(row, frameSize(page.size));
+    cv::Mat image;
+    if (r.area() > 0)
+        redraw(page, r, image);
+    return image;
 }

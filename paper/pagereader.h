@@ -12,9 +12,10 @@
 #include "paper/papergeometry.h"
 #include "paper/sheetcode.h"
 
-// The page once found is redrawn upright in this frame: millimetres of the
-// geometry times this many pixels. Cells are 26 px across in it, enough to
-// measure a fill, and the code's modules stay above 4 px.
+// Positions on the page are worked out in this frame: millimetres of the
+// geometry times this many pixels. Only the parts the reader looks at (the
+// code, a doubtful row) are ever redrawn in it; cells are measured where
+// they lie in the scan.
 inline constexpr double kFramePxPerMm = 6.0;
 
 // Why a page could not be located.
@@ -30,19 +31,21 @@ enum class LocateProblem {
 // that a long run allocates only for its first page.
 struct PageBuffers {
     cv::Mat small;
+    cv::Mat smoothed;
     cv::Mat binary;
-    cv::Mat frame;
-    cv::Mat rotated;
     cv::Mat codeArea;
     cv::Mat paperSmall;
     cv::Mat paperWhite;
     std::vector<std::vector<cv::Point>> contours;
+    // Scan pixels per pixel of `small`.
+    int factor = 1;
 };
 
 struct LocatedPage {
     PaperSize size = PaperSize::A4;
-    // Upright, grey, kFramePxPerMm; lives in the buffers' `frame`.
-    cv::Mat frame;
+    // The scan, and where a point of the upright frame lies on it.
+    cv::Mat scan;
+    cv::Matx33d frameToScan = cv::Matx33d::eye();
     // The bytes of the sheet's code, as the code reader returns them, and
     // what they say once decoded (empty with `codeReason` when they are
     // not a sheet code of ours).
@@ -107,5 +110,5 @@ std::string studentNumber(const PageMarks& marks);
 // that its band can be tested on its own.
 CellState decideCell(float fill, float emptyLevel, float filledLevel);
 
-// The row of question q, cut from the frame for a teacher to look at.
+// The row of question q, redrawn upright for a teacher to look at.
 cv::Mat questionRowImage(const LocatedPage& page, int q, int answers);

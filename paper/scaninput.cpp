@@ -177,6 +177,28 @@ bool ScanFile::open(const QString& path, QString& reason)
     d_ = std::make_unique<Data>();
     d_->path = path;
     d_->kind = kindOf(path);
+    if (d_->kind == Kind::Pdf) {
+        // Poppler reads the file itself, a part at a time: a mapped PDF of a
+        // thousand scanned pages would stay resident as it is rendered.
+        const QByteArray name = QFile::encodeName(path);
+        d_->pdf.reset(poppler::document::load_from_file(std::string(name.constData(), std::size_t(name.size()))));
+        if (!d_->pdf) {
+            const QFileInfo info(path);
+            reason = !info.isReadable()  ? QStringLiteral("no se puede abrir")
+                : info.size() == 0       ? QStringLiteral("está vacío")
+                                         : QStringLiteral("no es un PDF o está dañado");
+            return false;
+        }
+        if (d_->pdf->is_locked()) {
+            reason = QStringLiteral("el PDF está protegido con contraseña");
+            return false;
+        }
+        if (d_->pdf->pages() < 1) {
+            reason = QStringLiteral("el PDF no tiene páginas");
+            return false;
+        }
+        return true;
+    }
     d_->file.setFileName(path);
     if (!d_->file.open(QIODevice::ReadOnly)) {
         reason = QStringLiteral("no se puede abrir");
@@ -191,26 +213,6 @@ bool ScanFile::open(const QString& path, QString& reason)
     if (!d_->bytes) {
         reason = QStringLiteral("no se puede leer");
         return false;
-    }
-    if (d_->kind == Kind::Pdf) {
-        if (d_->size > INT_MAX) {
-            reason = QStringLiteral("el PDF es demasiado grande");
-            return false;
-        }
-        d_->pdf.reset(poppler::document::load_from_raw_data(reinterpret_cast<const char*>(d_->bytes), int(d_->size)));
-        if (!d_->pdf) {
-            reason = QStringLiteral("no es un PDF o está dañado");
-            return false;
-        }
-        if (d_->pdf->is_locked()) {
-            reason = QStringLiteral("el PDF está protegido con contraseña");
-            return false;
-        }
-        if (d_->pdf->pages() < 1) {
-            reason = QStringLiteral("el PDF no tiene páginas");
-            return false;
-        }
-        return true;
     }
     const QByteArrayView bytes(reinterpret_cast<const char*>(d_->bytes), qsizetype(d_->size));
     d_->sizes = encodedImageSizes(bytes);

@@ -39,9 +39,9 @@ QString locateProblem(LocateProblem p, const QString& codeReason)
     return {};
 }
 
-// Reads one decoded page into `out`: the sheet's code, the student, every
-// answer read and every doubt, with a picture of each doubtful row.
-void readPage(const cv::Mat& grey, PageBuffers& buffers, ScannedPage& out)
+} // namespace
+
+void readScannedPage(const cv::Mat& grey, PageBuffers& buffers, ScannedPage& out)
 {
     LocatedPage located;
     const LocateProblem problem = locatePage(grey, buffers, located);
@@ -83,6 +83,8 @@ void readPage(const cv::Mat& grey, PageBuffers& buffers, ScannedPage& out)
         }
     }
 }
+
+namespace {
 
 // The exam most pages belong to is the run's; a page of any other is
 // refused, like a test file of another type.
@@ -214,7 +216,7 @@ std::vector<ScannedPage> readScans(const QStringList& files, int threads)
                 out.problem = reason;
                 continue;
             }
-            readPage(grey, buffers, out);
+            readScannedPage(grey, buffers, out);
         }
     };
     std::vector<std::thread> pool;
@@ -246,6 +248,6 @@ ScannedPage readScanImage(const QByteArray& bytes)
         return page;
     }
     PageBuffers buffers;
-    readPage(grey, buffers, page);
+    readScannedPage(grey, buffers, page);
     return page;
 }

@@ -9,6 +9,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <opencv2/core.hpp>
+
+#include "paper/pagereader.h"
 #include "paper/sheetcode.h"
 
 // Reading a class's scans: every page of every input, located, decoded and
@@ -51,6 +54,10 @@ QStringList scanFiles(const QStringList& inputs, std::vector<ScannedPage>& missi
 // than most of the run, and later pages of a student already read, are
 // marked as such.
 std::vector<ScannedPage> readScans(const QStringList& files, int threads = 0);
+
+// Reads one decoded grey page into `out`: the sheet's code, the student,
+// every answer read and every doubt, with a picture of each doubtful row.
+void readScannedPage(const cv::Mat& grey, PageBuffers& buffers, ScannedPage& out);
 
 // One page on its own, for tests and the fuzzer: `bytes` is an encoded
 // image.
