@@ -66,7 +66,7 @@ void BM_readClassPdf(benchmark::State& state)
     }
     for (auto _ : state) {
         const std::vector<ScannedPage> pages = readScans({ pdf });
-        if (pages.size() != kPages || !pages.back().code) {
+        if (pages.size() != kPages || !pages.back().problem.isEmpty()) {
             state.SkipWithError("the class PDF was not read");
             break;
         }

@@ -13,6 +13,7 @@ trap 'rm -rf "$work"' EXIT
 status=0
 /usr/bin/time -f '%M %e' -o "$work/time" \
     "$bin/zelvora-notas" --leer-papel "$work/leidos" "$work/clase.pdf" >/dev/null || status=$?
-read -r kib seconds <"$work/time"
+# time says first when the program ended with a status other than 0.
+read -r kib seconds < <(tail -n 1 "$work/time")
 sheets=$(find "$work/leidos" -name '*.ztest' | wc -l)
 echo "pages: $pages  sheets written: $sheets  exit: $status  peak memory: $((kib / 1024)) MiB  wall time: ${seconds} s"

@@ -42,19 +42,12 @@ bool writeScannedPdf(const QString& path, int pages, double dpi)
     pdf.setPageMargins({});
     pdf.setResolution(int(dpi));
     QPainter painter(&pdf);
-    // A few distinct pages over and over: drawing each one anew would take
-    // longer than reading them.
-    constexpr int kDistinct = 6;
-    std::vector<QImage> images;
-    for (int i = 0; i < kDistinct; ++i) {
-        const cv::Mat page = scannedPage(i, dpi);
-        images.push_back(QImage(page.data, page.cols, page.rows, int(page.step), QImage::Format_Grayscale8).copy());
-    }
     for (int i = 0; i < pages; ++i) {
         if (i > 0)
             pdf.newPage();
-        // A copy of its own, so the PDF does not share one image between pages.
-        painter.drawImage(QRect(0, 0, pdf.width(), pdf.height()), images[std::size_t(i % kDistinct)].copy());
+        const cv::Mat page = scannedPage(i, dpi);
+        painter.drawImage(QRect(0, 0, pdf.width(), pdf.height()),
+            QImage(page.data, page.cols, page.rows, int(page.step), QImage::Format_Grayscale8));
     }
     return painter.end();
 }
