@@ -159,6 +159,7 @@ bool readPaperSheets(const QStringList& scanInputs, const QString& folder, Model
         } else {
             sheets.files << file;
             sheets.doubtfulCells.insert(file, int(page.doubts.size()));
+            sheets.pages.insert(file, pageLabel(page));
         }
     }
     return ok;

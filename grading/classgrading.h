@@ -52,8 +52,10 @@ void splitInputs(const QStringList& inputs, QStringList& testInputs, QStringList
 // Test files read from paper for grading beside the others.
 struct PaperSheets {
     QStringList files;
-    // Doubtful cells of each file read from paper, by its path.
+    // Doubtful cells of each file read from paper, and the page it came
+    // from, by its path.
     QHash<QString, int> doubtfulCells;
+    QHash<QString, QString> pages;
     // Rows of revision.csv.
     int listed = 0;
 };

@@ -534,6 +534,11 @@ int runNotas(const NotasOptions& options, QTextStream& out, QTextStream& err, bo
     }
     ProgressBar bar(err, terminal);
     gradeClass(*scratch, files, g, [&bar](int done, int total) { bar.update(done, total); });
+    // A sheet from paper that grading refuses (another test type than the
+    // key) is named by its page: its file may lie in a temporary folder.
+    for (RefusedFile& r : g.refused)
+        if (paper.pages.contains(r.path))
+            r.path = paper.pages.value(r.path);
     int doubtful = 0;
     for (StudentResult& s : g.students) {
         s.doubtfulCells = paper.doubtfulCells.value(s.path);

@@ -58,6 +58,11 @@ QString sheetStem(const QString& student, QSet<QString>& taken)
     return stem;
 }
 
+QString rowImageName(const QString& stem, int question)
+{
+    return QStringLiteral("%1/%2-pregunta-%3.png").arg(QString::fromLatin1(kReviewImageFolder), stem).arg(question);
+}
+
 } // namespace
 
 QByteArray scannedTestFile(const ScannedPage& page, Model& m)
@@ -131,14 +136,20 @@ bool writeScanFolder(const QString& folder, const std::vector<ScannedPage>& page
         }
         if (!written || page.doubts.empty())
             continue;
+        // The pictures go into a subfolder: the folder may be read again as
+        // an input, and they are not pages.
+        if (!page.rowImages.empty() && !dir.mkpath(QString::fromLatin1(kReviewImageFolder))) {
+            error = QStringLiteral("no se puede crear la carpeta %1").arg(dir.filePath(QString::fromLatin1(kReviewImageFolder)));
+            ok = false;
+        }
         for (const auto& [q, png] : page.rowImages)
-            write(QStringLiteral("%1-pregunta-%2.png").arg(stem).arg(q), png);
+            write(rowImageName(stem, q), png);
         for (const DoubtfulCell& d : page.doubts) {
             ++result.doubtfulCells;
             appendRow(review,
                 { pageLabel(page), page.student, QString::number(d.question), letter(page.code->layout.testType, d.answer),
                     QString::number(qRound(d.fill * 100)), QStringLiteral("no marcada"),
-                    QStringLiteral("casilla dudosa"), QStringLiteral("%1-pregunta-%2.png").arg(stem).arg(d.question) });
+                    QStringLiteral("casilla dudosa"), rowImageName(stem, d.question) });
         }
     }
     result.listed = result.doubtfulCells + result.pagesNotRead;

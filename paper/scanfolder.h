@@ -10,6 +10,7 @@
 struct Model;
 
 inline constexpr const char* kReviewFileName = "revision.csv";
+inline constexpr const char* kReviewImageFolder = "revision";
 
 struct ScanFolderResult {
     // The test file written for each page that was read (empty where none
@@ -25,8 +26,9 @@ struct ScanFolderResult {
 // Writes into `folder` (made when missing) one test file per page read,
 // exactly as the exam edition saves that sheet (`ID.ztest`, or
 // `ID (2).ztest` for a further page of the same student, never over
-// another page of this run), a picture of each doubtful row, and
-// revision.csv listing every doubtful cell and every page not read. False
+// another page of this run), a picture of each doubtful row (in the
+// subfolder `revision`), and revision.csv listing every doubtful cell and
+// every page not read. False
 // with `error` when something could not be written; what could, is.
 bool writeScanFolder(const QString& folder, const std::vector<ScannedPage>& pages, Model& scratch,
     ScanFolderResult& result, QString& error);

@@ -170,14 +170,14 @@ private slots:
         QCOMPARE(readTestFile(*m), ReadResult::Accepted);
         QCOMPARE(m->answerCells.at(2, 6).marked, 0);
         QVERIFY(!QFile::exists(out + "/eva.ztest"));
-        QVERIFY(QFile::exists(out + "/40718253-pregunta-6.png"));
+        QVERIFY(QFile::exists(out + "/revision/40718253-pregunta-6.png"));
 
         const QList<QByteArray> rows = csvRows(out + "/revision.csv");
         QCOMPARE(rows.size(), 4);
         QVERIFY(rows[0].startsWith("Hoja,Alumno,Pregunta,Letra,Relleno (%),Lectura,Motivo"));
         QVERIFY2(rows[1].startsWith("\"clase.pdf, página 2\",ana.gil,,,,,otra hoja del mismo alumno"), rows[1]);
         QVERIFY2(rows[2].startsWith("\"clase.pdf, página 3\",40718253,6,F,"), rows[2]);
-        QVERIFY2(rows[2].contains(",no marcada,casilla dudosa,40718253-pregunta-6.png"), rows[2]);
+        QVERIFY2(rows[2].contains(",no marcada,casilla dudosa,revision/40718253-pregunta-6.png"), rows[2]);
         QVERIFY2(rows[3].startsWith("otra.jpg,eva,,,,,es de otro examen (0BADBEEF)"), rows[3]);
     }
 
