@@ -148,6 +148,19 @@ QByteArray payloadText(const SheetCode& c, bool withName)
     return p;
 }
 
+// The half of the exam id that the layout and the key's answers make, so
+// that a reader holding only the key can tell its pages from another exam's.
+QString keyHalf(const SheetLayout& layout, const std::vector<unsigned>& marked)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(layoutText(layout));
+    for (unsigned bits : marked) {
+        const char byte = char(bits & 0x1f);
+        hash.addData(QByteArrayView(&byte, 1));
+    }
+    return QString::fromLatin1(hash.result().left(2).toHex().toUpper());
+}
+
 } // namespace
 
 int paperAnswerCount(int testType)
@@ -157,15 +170,18 @@ int paperAnswerCount(int testType)
 
 QString examId(const QString& title, const SheetLayout& layout, const std::vector<unsigned>& marked)
 {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(title.toUtf8());
-    hash.addData(QByteArrayView("\0", 1));
-    hash.addData(layoutText(layout));
-    for (unsigned bits : marked) {
-        const char byte = char(bits & 0x1f);
-        hash.addData(QByteArrayView(&byte, 1));
-    }
-    return QString::fromLatin1(hash.result().left(kExamIdLength / 2).toHex().toUpper());
+    const QByteArray titleHash = QCryptographicHash::hash(title.toUtf8(), QCryptographicHash::Sha256);
+    return QString::fromLatin1(titleHash.left(2).toHex().toUpper()) + keyHalf(layout, marked);
+}
+
+bool examFitsKey(const SheetCode& code, const std::vector<unsigned>& keyMarks)
+{
+    const QStringView half = QStringView(code.examId).right(kExamIdLength / 2);
+    if (half == keyHalf(code.layout, {}))
+        return true;
+    const std::size_t questions = std::min(keyMarks.size(), std::size_t(code.layout.questions));
+    return half
+        == keyHalf(code.layout, std::vector<unsigned>(keyMarks.begin(), keyMarks.begin() + qsizetype(questions)));
 }
 
 bool validStudentId(QStringView id)

@@ -44,10 +44,17 @@ struct SheetCode {
 // Answers per question of a test type: 5 for type 0, 2 otherwise.
 int paperAnswerCount(int testType);
 
-// The exam's id: a hash over the title, the layout and the key's marked
-// answers (`marked[q-1]` holds bit k-1 for answer k of question q; empty
-// without a key), so that two runs of the same exam print the same id.
+// The exam's id, so that two runs of the same exam print the same one: four
+// hexadecimal digits hashed from the title, then four from the layout and
+// the key's marked answers (`marked[q-1]` holds bit k-1 for answer k of
+// question q, for the printed questions; empty without a key).
 QString examId(const QString& title, const SheetLayout& layout, const std::vector<unsigned>& marked);
+
+// Whether a page was printed for this key, judged by the second half of
+// its exam id: true when it was printed from this key (`keyMarks` as
+// `marked` above, any length), or without any key for its layout. Pages
+// printed from another key, or for another layout, are another exam's.
+bool examFitsKey(const SheetCode& code, const std::vector<unsigned>& keyMarks);
 
 // Whether `id` may stand as a student id: 1..kMaxStudentIdLength letters,
 // digits, '-', '_' or '.', not starting with '.'.

@@ -153,15 +153,48 @@ private slots:
 
     void examIdFollowsTitleLayoutAndKey()
     {
-        const SheetLayout layout;
+        const SheetLayout layout { 0, 1, 1, 3, PaperSize::A4 };
         const std::vector<unsigned> key { 1, 2, 4 };
         const QString id = examId(QStringLiteral("Historia 3ºB"), layout, key);
         QCOMPARE(id.size(), 8);
         QCOMPARE(examId(QStringLiteral("Historia 3ºB"), layout, key), id);
         QVERIFY(examId(QStringLiteral("Historia 3ºA"), layout, key) != id);
-        QVERIFY(examId(QStringLiteral("Historia 3ºB"), SheetLayout { 0, 0, 1, 100, PaperSize::A4 }, key) != id);
+        QVERIFY(examId(QStringLiteral("Historia 3ºB"), SheetLayout { 0, 0, 1, 3, PaperSize::A4 }, key) != id);
         QVERIFY(examId(QStringLiteral("Historia 3ºB"), layout, { 1, 2, 8 }) != id);
         QVERIFY(examId(QStringLiteral("Historia 3ºB"), layout, {}) != id);
+    }
+
+    // A reader holding only the key tells its exam's pages, whatever their
+    // title, from another exam's.
+    void examFitsKey_data()
+    {
+        QTest::addColumn<QString>("printedFrom");
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("this key") << QStringLiteral("ABC") << 3 << true;
+        QTest::newRow("no key, all questions") << QString() << 100 << true;
+        QTest::newRow("another key") << QStringLiteral("ABD") << 3 << false;
+        QTest::newRow("a longer key") << QStringLiteral("ABCA") << 4 << false;
+    }
+
+    void examFitsKey()
+    {
+        QFETCH(QString, printedFrom);
+        QFETCH(int, questions);
+        QFETCH(bool, fits);
+        const auto marks = [](const QString& letters) {
+            std::vector<unsigned> m;
+            for (QChar c : letters)
+                m.push_back(1u << (c.unicode() - u'A'));
+            return m;
+        };
+        SheetCode code;
+        code.layout = SheetLayout { 0, 1, 1, questions, PaperSize::A4 };
+        code.examId = examId(QStringLiteral("cualquier título"), code.layout, marks(printedFrom));
+        // The key as the reader has it: every question, unanswered ones 0.
+        std::vector<unsigned> key = marks(QStringLiteral("ABC"));
+        key.resize(100, 0);
+        QCOMPARE(::examFitsKey(code, key), fits);
     }
 };
 
