@@ -53,7 +53,9 @@ void findCandidates(const cv::Mat& binary, std::vector<std::vector<cv::Point>>& 
     const int longSide = std::max(binary.cols, binary.rows);
     const double minSide = longSide * 0.006;
     const double maxSide = longSide * 0.06;
-    cv::findContours(binary, contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
+    // Every contour, not only the outermost: in a photo the table's rim can
+    // close round the whole page and hold the marks inside its hole.
+    cv::findContours(binary, contours, cv::RETR_LIST, cv::CHAIN_APPROX_SIMPLE);
     for (const std::vector<cv::Point>& c : contours) {
         const cv::Rect box = cv::boundingRect(c);
         if (box.width < minSide || box.height < minSide || box.width > 1.5 * maxSide || box.height > 1.5 * maxSide)
@@ -230,7 +232,10 @@ bool findMarks(const cv::Mat& grey, PageBuffers& b, MarkQuad& marks)
     const int smallLong = std::max(b.small.cols, b.small.rows);
     if (smallLong < 200)
         return false;
-    const int block = (smallLong / 16) | 1;
+    // About twice a mark's side when the page fills the image: a mark stays
+    // solid, and the dark rim a table leaves along the page's edge in a
+    // photo stays clear of the marks beside it.
+    const int block = (smallLong / 28) | 1;
     cv::adaptiveThreshold(b.small, b.binary, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV, block, 25);
 
     std::vector<Candidate> candidates;
