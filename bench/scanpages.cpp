@@ -5,30 +5,20 @@
 #include <QPainter>
 #include <QPdfWriter>
 
-#include <opencv2/imgproc.hpp>
-
-#include "tests/paper/drawnpage.h"
+#include "tests/support/scanmaker.h"
 
 cv::Mat scannedPage(int n, double dpi)
 {
-    SheetCode code;
-    code.examId = QStringLiteral("BE4C0001");
-    code.serial = n + 1;
-    std::vector<DrawnFill> fills;
-    cv::RNG rng(std::uint64_t(n) + 1);
-    for (int q = 1; q <= 100; ++q)
-        fills.push_back({ q, rng.uniform(1, 6), -1, rng.uniform(0.7, 1.2), 20 });
-    const std::string number = QStringLiteral("%1").arg(n + 1, 8, 10, QLatin1Char('0')).toStdString();
-    for (int c = 0; c < 8; ++c)
-        fills.push_back({ 0, number[std::size_t(c)] - '0', c, 1.0, 20 });
-    cv::Mat page = drawPage(code, dpi);
-    fillCells(page, code, dpi, fills);
-    cv::Mat noise(page.size(), CV_16S);
-    rng.fill(noise, cv::RNG::NORMAL, 0, 6);
-    cv::Mat noisy;
-    page.convertTo(noisy, CV_16S);
-    noisy += noise;
-    noisy.convertTo(page, CV_8U);
+    PaperSheet sheet;
+    sheet.code.examId = QStringLiteral("BE4C0001");
+    sheet.code.serial = n + 1;
+    sheet.title = QStringLiteral("Examen");
+    ScanMaker maker(unsigned(n) + 1);
+    cv::Mat page = ScanMaker::renderSheet(sheet, int(dpi));
+    maker.fillCells(page, int(dpi), sheet.code.layout.paper, maker.someAnswers(sheet.code.layout));
+    maker.fillCells(page, int(dpi), sheet.code.layout.paper,
+        maker.studentNumber(QStringLiteral("%1").arg(n + 1, 8, 10, QLatin1Char('0'))));
+    maker.addNoise(page, 6);
     return page;
 }
 

@@ -22,7 +22,7 @@
 #include "sheet/model.h"
 #include "testfile/testfile.h"
 #include "tests/grading/ztestfiles.h"
-#include "tests/paper/drawnpage.h"
+#include "tests/support/scanmaker.h"
 
 namespace {
 
@@ -39,20 +39,34 @@ SheetCode sheetCode(int testType, const QString& student = {}, const QString& ex
     return c;
 }
 
+// A cell smudged grey all over: darker than paper, far lighter than a fill.
+struct Smudge {
+    int q = 0;
+    int k = 0;
+};
+
 // A filled page: `answers` holds one letter index (1-based, 0 blank) per
-// question; `number` fills the grid of an anonymous page.
-cv::Mat filledPage(const SheetCode& code, const std::vector<int>& answers, const char* number = nullptr,
-    std::vector<DrawnFill> extra = {})
+// question, each filled in pen; `number` fills the grid of an anonymous page.
+cv::Mat filledPage(
+    const SheetCode& code, const std::vector<int>& answers, const char* number = nullptr, const std::vector<Smudge>& smudges = {})
 {
-    std::vector<DrawnFill> fills = std::move(extra);
+    ScanMaker maker(7);
+    std::vector<CellFill> fills;
     for (std::size_t q = 0; q < answers.size(); ++q)
         if (answers[q] > 0)
-            fills.push_back({ int(q + 1), answers[q], -1, 1.0, 20 });
+            fills.push_back({ int(q + 1), answers[q], 0, Fill::Pen });
     if (number)
-        for (int c = 0; c < 8; ++c)
-            fills.push_back({ 0, number[c] - '0', c, 1.0, 20 });
-    cv::Mat page = drawPage(code, kDpi);
-    fillCells(page, code, kDpi, fills);
+        for (const CellFill& f : maker.studentNumber(QString::fromLatin1(number)))
+            fills.push_back(f);
+    cv::Mat page = ScanMaker::renderSheet({ code, QStringLiteral("Examen") }, int(kDpi));
+    maker.fillCells(page, int(kDpi), code.layout.paper, fills);
+    const double scale = kDpi / 25.4;
+    for (const Smudge& s : smudges) {
+        const QRectF cell = answerCellMm(code.layout.paper, s.q, s.k);
+        cv::rectangle(page, cv::Rect(int(cell.left() * scale), int(cell.top() * scale), int(cell.width() * scale),
+                                int(cell.height() * scale)),
+            cv::Scalar(140), cv::FILLED);
+    }
     return page;
 }
 
@@ -134,7 +148,7 @@ private slots:
         const cv::Mat anaPage = filledPage(sheetCode(1, "ana.gil"), ana);
         const cv::Mat anaAgain = filledPage(sheetCode(1, "ana.gil"), luis);
         const cv::Mat anonymous
-            = filledPage(sheetCode(1), luis, "40718253", { { 6, 2, -1, 1.0, 140 } });
+            = filledPage(sheetCode(1), luis, "40718253", { { 6, 2 } });
         QVERIFY(writeBytes(in + "/clase.pdf", scannedPdf({ anaPage, anaAgain, anonymous })));
         QVERIFY(writeBytes(in + "/otra.jpg",
             encoded(filledPage(sheetCode(1, "eva", QStringLiteral("0BADBEEF")), ana), ".jpg")));
@@ -206,7 +220,8 @@ private slots:
                 1.0, cv::Scalar(0), 2);
         QTest::newRow("a letter") << "g.png" << encoded(letter, ".png") << "no se encuentran las cuatro marcas";
         QTest::newRow("half the page cut off")
-            << "h.jpg" << encoded(spoilPage(page, Spoil::CutHalf), ".jpg") << "no se encuentran las cuatro marcas";
+            << "h.jpg" << encoded(page(cv::Rect(0, 0, page.cols, page.rows / 2)), ".jpg")
+            << "no se encuentran las cuatro marcas";
         QTest::newRow("anonymous page without a number")
             << "i.png" << encoded(filledPage(sheetCode(0), pattern(5, 0)), ".png") << "número de alumno";
     }
@@ -245,7 +260,7 @@ private slots:
         QVERIFY(writeBytes(dir.filePath("pantalla.ztest"), ztestFile(0, marksFromLetters(letters))));
         QVERIFY(writeBytes(dir.filePath("hojas.pdf"),
             scannedPdf({ filledPage(sheetCode(0, "luz"), key),
-                filledPage(sheetCode(0, "mar"), key, nullptr, { { 3, 5, -1, 1.0, 140 } }),
+                filledPage(sheetCode(0, "mar"), key, nullptr, { { 3, 5 } }),
                 filledPage(sheetCode(1, "sol", QStringLiteral("00000002")), pattern(2, 0)) })));
 
         NotasOptions o;
