@@ -136,8 +136,8 @@ void splitInputs(const QStringList& inputs, QStringList& testInputs, QStringList
     }
 }
 
-bool readPaperSheets(const QStringList& scanInputs, const QString& folder, Model& scratch, PaperSheets& sheets,
-    std::vector<RefusedFile>& refused, QString& error)
+bool readPaperSheets(const QStringList& scanInputs, const QString& folder, const GradingKey& key, Model& scratch,
+    PaperSheets& sheets, std::vector<RefusedFile>& refused, QString& error)
 {
     std::vector<ScannedPage> missing;
     const QStringList files = scanFiles(scanInputs, missing);
@@ -145,7 +145,8 @@ bool readPaperSheets(const QStringList& scanInputs, const QString& folder, Model
         refused.push_back({ p.source, p.problem });
     if (files.isEmpty())
         return true;
-    const std::vector<ScannedPage> pages = readScans(files);
+    const std::vector<unsigned> keyMarks(key.marks.begin(), key.marks.end());
+    const std::vector<ScannedPage> pages = readScans(files, 0, &keyMarks);
     ScanFolderResult written;
     const bool ok = writeScanFolder(folder, pages, scratch, written, error);
     sheets.listed = written.listed;

@@ -62,10 +62,11 @@ struct PaperSheets {
 
 // Reads every page of the scans into `folder` (test files, revision.csv and
 // the pictures of doubtful rows). Pages that yield no sheet, a further page
-// of a student, and pages of another exam are refused with their reason.
+// of a student, and pages not printed for `key` are refused with their
+// reason.
 // False with `error` when the folder could not be written.
-bool readPaperSheets(const QStringList& scanInputs, const QString& folder, Model& scratch, PaperSheets& sheets,
-    std::vector<RefusedFile>& refused, QString& error);
+bool readPaperSheets(const QStringList& scanInputs, const QString& folder, const GradingKey& key, Model& scratch,
+    PaperSheets& sheets, std::vector<RefusedFile>& refused, QString& error);
 
 // Why the sheet's reader refused the file at `path`.
 QString refusalReason(const QString& path);

@@ -522,7 +522,7 @@ int runNotas(const NotasOptions& options, QTextStream& out, QTextStream& err, bo
     if (!scanInputs.isEmpty()) {
         const QString folder = options.paperFolder.isEmpty() ? temporary.path() : options.paperFolder;
         QString error;
-        if (!readPaperSheets(scanInputs, folder, *scratch, paper, g.refused, error)) {
+        if (!readPaperSheets(scanInputs, folder, g.key, *scratch, paper, g.refused, error)) {
             err << "zelvora-notas: " << error << '\n';
             written = false;
         }

@@ -86,9 +86,9 @@ void readScannedPage(const cv::Mat& grey, PageBuffers& buffers, ScannedPage& out
 
 namespace {
 
-// The exam most pages belong to is the run's; a page of any other is
-// refused, like a test file of another type.
-void settleRun(std::vector<ScannedPage>& pages)
+// The exam most pages belong to is the run's, unless a key says which it
+// is; a page of any other is refused, like a test file of another type.
+void settleRun(std::vector<ScannedPage>& pages, const std::vector<unsigned>* keyMarks)
 {
     std::map<QString, int> count;
     QString first;
@@ -106,7 +106,11 @@ void settleRun(std::vector<ScannedPage>& pages)
     for (ScannedPage& p : pages) {
         if (!p.problem.isEmpty())
             continue;
-        if (p.code->examId != exam) {
+        if (keyMarks && !examFitsKey(*p.code, *keyMarks)) {
+            p.problem = QStringLiteral("es de otro examen (%1): no se imprimió para esta clave").arg(p.code->examId);
+            continue;
+        }
+        if (!keyMarks && p.code->examId != exam) {
             p.problem = QStringLiteral("es de otro examen (%1) que las demás hojas (%2)").arg(p.code->examId, exam);
             continue;
         }
@@ -163,7 +167,7 @@ QStringList scanFiles(const QStringList& inputs, std::vector<ScannedPage>& missi
     return files;
 }
 
-std::vector<ScannedPage> readScans(const QStringList& files, int threads)
+std::vector<ScannedPage> readScans(const QStringList& files, int threads, const std::vector<unsigned>* keyMarks)
 {
     quietPoppler();
     std::vector<ScannedPage> pages;
@@ -225,7 +229,7 @@ std::vector<ScannedPage> readScans(const QStringList& files, int threads)
     work();
     for (std::thread& t : pool)
         t.join();
-    settleRun(pages);
+    settleRun(pages, keyMarks);
     return pages;
 }
 

@@ -50,10 +50,12 @@ QString pageLabel(const ScannedPage& page);
 QStringList scanFiles(const QStringList& inputs, std::vector<ScannedPage>& missing);
 
 // Reads every page of `files` on `threads` threads (all cores when 0),
-// keeping the order of the files and their pages. Pages of another exam
-// than most of the run, and later pages of a student already read, are
-// marked as such.
-std::vector<ScannedPage> readScans(const QStringList& files, int threads = 0);
+// keeping the order of the files and their pages. Pages of another exam,
+// and later pages of a student already read, are marked as such: with
+// `keyMarks` (as examFitsKey takes them) another exam is one not printed
+// for that key, without it one other than most pages of the run.
+std::vector<ScannedPage> readScans(
+    const QStringList& files, int threads = 0, const std::vector<unsigned>* keyMarks = nullptr);
 
 // Reads one decoded grey page into `out`: the sheet's code, the student,
 // every answer read and every doubt, with a picture of each doubtful row.
