@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -15,6 +16,8 @@
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
+#include <poppler/cpp/poppler-document.h>
+#include <poppler/cpp/poppler-page.h>
 
 #include "grading/notasprogram.h"
 #include "paper/scanfolder.h"
@@ -271,6 +274,8 @@ private slots:
         NotasOptions o;
         o.key = dir.filePath("clave.ztest");
         o.csv = dir.filePath("notas.csv");
+        o.xlsx = dir.filePath("notas.xlsx");
+        o.report = dir.filePath("informe.pdf");
         o.paperFolder = dir.filePath("papel");
         o.inputs << dir.filePath("pantalla.ztest") << dir.filePath("hojas.pdf");
         QString text;
@@ -287,6 +292,29 @@ private slots:
         QVERIFY(csv[0].trimmed().endsWith(",Revisión"));
         QVERIFY(rowOf(csv, "mar.ztest").endsWith(",a revisar"));
         QVERIFY(rowOf(csv, "luz.ztest").endsWith(","));
+
+        // The workbook's strings and the report's text, read by tools of
+        // their own.
+        QProcess unzip;
+        unzip.start(QStringLiteral("/usr/bin/python3"),
+            { QStringLiteral("-c"),
+                QStringLiteral("import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); "
+                               "print(''.join(z.read(n).decode() for n in z.namelist() if n.startswith('xl/')))"),
+                o.xlsx });
+        QVERIFY(unzip.waitForFinished(60000));
+        const QString strings = QString::fromUtf8(unzip.readAllStandardOutput());
+        QVERIFY2(strings.contains("Revisión") && strings.contains("a revisar"), qPrintable(strings));
+        const std::unique_ptr<poppler::document> report(poppler::document::load_from_file(o.report.toStdString()));
+        QVERIFY(report);
+        QString reportText;
+        for (int i = 0; i < report->pages(); ++i) {
+            const std::unique_ptr<poppler::page> page(report->create_page(i));
+            const poppler::byte_array utf8 = page->text().to_utf8();
+            reportText += QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+        }
+        QVERIFY2(reportText.contains("mar.ztest") && reportText.contains("a revisar: 1 casillas dudosas"),
+            qPrintable(reportText));
+        QVERIFY(!reportText.contains("luz.ztest"));
     }
 };
 
