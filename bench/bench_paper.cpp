@@ -71,8 +71,8 @@ void BM_readClassPdf(benchmark::State& state)
             break;
         }
     }
-    state.counters["s_per_page"] = benchmark::Counter(double(kPages) * double(state.iterations()),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["s_per_page"] = benchmark::Counter(
+        double(kPages) * double(state.iterations()), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_readClassPdf)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 

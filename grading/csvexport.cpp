@@ -38,8 +38,8 @@ QByteArray classCsv(const ClassGrading& grading)
         out += ",P" + QByteArray::number(q);
     // The column appears only where a sheet read from paper needs a look,
     // so a class of screen sheets keeps the table it always had.
-    const bool review = std::any_of(grading.students.begin(), grading.students.end(),
-        [](const StudentResult& s) { return s.doubtfulCells > 0; });
+    const bool review = std::any_of(
+        grading.students.begin(), grading.students.end(), [](const StudentResult& s) { return s.doubtfulCells > 0; });
     if (review)
         out += ",Revisión";
     out += "\r\n";

@@ -318,9 +318,8 @@ int readPaperOnly(const NotasOptions& o, QTextStream& out, QTextStream& err)
     }
     out << '\n'
         << QStringLiteral("Hojas leídas: %1 de %2; casillas dudosas: %3")
-               .arg(written.sheetsWritten - std::count_if(pages.begin(), pages.end(), [](const ScannedPage& p) {
-                   return p.repeated;
-               }))
+               .arg(written.sheetsWritten
+                   - std::count_if(pages.begin(), pages.end(), [](const ScannedPage& p) { return p.repeated; }))
                .arg(pages.size())
                .arg(written.doubtfulCells)
         << '\n';

@@ -60,8 +60,8 @@ void writeStudents(SheetWriter& w, const ClassGrading& g)
         w.header(0, col++, t);
     for (const int q : g.key.questions)
         w.header(0, col++, QStringLiteral("P%1").arg(q));
-    const bool review = std::any_of(
-        g.students.begin(), g.students.end(), [](const StudentResult& s) { return s.doubtfulCells > 0; });
+    const bool review
+        = std::any_of(g.students.begin(), g.students.end(), [](const StudentResult& s) { return s.doubtfulCells > 0; });
     if (review)
         w.header(0, col, QStringLiteral("Revisión"));
     lxw_row_t row = 1;

@@ -189,7 +189,8 @@ CellReading measureCell(const LocatedPage& page, const PageBuffers& b, double pa
     const QRectF inside = cellMm.adjusted(kCellInsetMm, kCellInsetMm, -kCellInsetMm, -kCellInsetMm);
     std::array<double, 4> xs {};
     std::array<double, 4> ys {};
-    const std::array<QPointF, 4> corners { inside.topLeft(), inside.topRight(), inside.bottomRight(), inside.bottomLeft() };
+    const std::array<QPointF, 4> corners { inside.topLeft(), inside.topRight(), inside.bottomRight(),
+        inside.bottomLeft() };
     for (std::size_t i = 0; i < 4; ++i) {
         const cv::Point2d p = toScan(page.frameToScan, corners[i].x() * kFramePxPerMm, corners[i].y() * kFramePxPerMm);
         xs[i] = p.x;
@@ -203,7 +204,8 @@ CellReading measureCell(const LocatedPage& page, const PageBuffers& b, double pa
     if (r.area() == 0)
         return {};
     const double ink = cv::mean(page.scan(r))[0];
-    const cv::Point2d centre = toScan(page.frameToScan, inside.center().x() * kFramePxPerMm, inside.center().y() * kFramePxPerMm);
+    const cv::Point2d centre
+        = toScan(page.frameToScan, inside.center().x() * kFramePxPerMm, inside.center().y() * kFramePxPerMm);
     const int x = std::clamp(int(centre.x * paperScale), 0, b.paperWhite.cols - 1);
     const int y = std::clamp(int(centre.y * paperScale), 0, b.paperWhite.rows - 1);
     const double paper = std::max(1.0, double(b.paperWhite.at<std::uint8_t>(y, x)));
@@ -272,7 +274,8 @@ bool findMarks(const cv::Mat& grey, PageBuffers& b, MarkQuad& marks)
         std::swap(chosen[1], chosen[3]);
     // Start on a short side, so the page is upright or upside down; the
     // code decides which.
-    const double shortPair = distance(chosen[0].centre, chosen[1].centre) + distance(chosen[2].centre, chosen[3].centre);
+    const double shortPair
+        = distance(chosen[0].centre, chosen[1].centre) + distance(chosen[2].centre, chosen[3].centre);
     const double longPair = distance(chosen[1].centre, chosen[2].centre) + distance(chosen[3].centre, chosen[0].centre);
     const std::size_t start = shortPair <= longPair ? 0 : 1;
     for (std::size_t i = 0; i < 4; ++i)

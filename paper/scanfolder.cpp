@@ -132,14 +132,17 @@ bool writeScanFolder(const QString& folder, const std::vector<ScannedPage>& page
         }
         if (!page.problem.isEmpty()) {
             ++result.pagesNotRead;
-            appendRow(review, { pageLabel(page), page.student, {}, {}, {}, {}, page.problem, written ? stem + QStringLiteral(".ztest") : QString() });
+            appendRow(review,
+                { pageLabel(page), page.student, {}, {}, {}, {}, page.problem,
+                    written ? stem + QStringLiteral(".ztest") : QString() });
         }
         if (!written || page.doubts.empty())
             continue;
         // The pictures go into a subfolder: the folder may be read again as
         // an input, and they are not pages.
         if (!page.rowImages.empty() && !dir.mkpath(QString::fromLatin1(kReviewImageFolder))) {
-            error = QStringLiteral("no se puede crear la carpeta %1").arg(dir.filePath(QString::fromLatin1(kReviewImageFolder)));
+            error = QStringLiteral("no se puede crear la carpeta %1")
+                        .arg(dir.filePath(QString::fromLatin1(kReviewImageFolder)));
             ok = false;
         }
         for (const auto& [q, png] : page.rowImages)
@@ -147,9 +150,9 @@ bool writeScanFolder(const QString& folder, const std::vector<ScannedPage>& page
         for (const DoubtfulCell& d : page.doubts) {
             ++result.doubtfulCells;
             appendRow(review,
-                { pageLabel(page), page.student, QString::number(d.question), letter(page.code->layout.testType, d.answer),
-                    QString::number(qRound(d.fill * 100)), QStringLiteral("no marcada"),
-                    QStringLiteral("casilla dudosa"), rowImageName(stem, d.question) });
+                { pageLabel(page), page.student, QString::number(d.question),
+                    letter(page.code->layout.testType, d.answer), QString::number(qRound(d.fill * 100)),
+                    QStringLiteral("no marcada"), QStringLiteral("casilla dudosa"), rowImageName(stem, d.question) });
         }
     }
     result.listed = result.doubtfulCells + result.pagesNotRead;

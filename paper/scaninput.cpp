@@ -184,9 +184,9 @@ bool ScanFile::open(const QString& path, QString& reason)
         d_->pdf.reset(poppler::document::load_from_file(std::string(name.constData(), std::size_t(name.size()))));
         if (!d_->pdf) {
             const QFileInfo info(path);
-            reason = !info.isReadable()  ? QStringLiteral("no se puede abrir")
-                : info.size() == 0       ? QStringLiteral("está vacío")
-                                         : QStringLiteral("no es un PDF o está dañado");
+            reason = !info.isReadable() ? QStringLiteral("no se puede abrir")
+                : info.size() == 0      ? QStringLiteral("está vacío")
+                                        : QStringLiteral("no es un PDF o está dañado");
             return false;
         }
         if (d_->pdf->is_locked()) {
@@ -242,7 +242,8 @@ bool ScanFile::loadPage(int index, cv::Mat& grey, QString& reason)
             return false;
         }
         const poppler::rectf box = page->page_rect();
-        const QSize pixels(int(std::min(box.width() / 72.0 * kPdfDpi, 1e9)), int(std::min(box.height() / 72.0 * kPdfDpi, 1e9)));
+        const QSize pixels(
+            int(std::min(box.width() / 72.0 * kPdfDpi, 1e9)), int(std::min(box.height() / 72.0 * kPdfDpi, 1e9)));
         if (tooLarge(pixels) || pixels.isEmpty()) {
             reason = QStringLiteral("la página es demasiado grande (%1)").arg(pixelsText(pixels));
             return false;

@@ -79,7 +79,8 @@ void readScannedPage(const cv::Mat& grey, PageBuffers& buffers, ScannedPage& out
             std::vector<uchar> png;
             const cv::Mat row = questionRowImage(located, q, answers);
             if (!row.empty() && cv::imencode(".png", row, png))
-                out.rowImages.emplace_back(q, QByteArray(reinterpret_cast<const char*>(png.data()), qsizetype(png.size())));
+                out.rowImages.emplace_back(
+                    q, QByteArray(reinterpret_cast<const char*>(png.data()), qsizetype(png.size())));
         }
     }
 }
@@ -243,7 +244,8 @@ ScannedPage readScanImage(const QByteArray& bytes)
     }
     cv::Mat grey;
     try {
-        grey = cv::imdecode(cv::Mat(1, int(bytes.size()), CV_8UC1, const_cast<char*>(bytes.data())), cv::IMREAD_GRAYSCALE);
+        grey = cv::imdecode(
+            cv::Mat(1, int(bytes.size()), CV_8UC1, const_cast<char*>(bytes.data())), cv::IMREAD_GRAYSCALE);
     } catch (const cv::Exception&) {
         grey.release();
     }

@@ -121,8 +121,8 @@ private slots:
         int doubtful = 0;
         for (int q = 1; q <= 100; ++q)
             for (int k = 1; k <= answers; ++k) {
-                const auto fill = std::find_if(
-                    fills.begin(), fills.end(), [&](const CellFill& f) { return f.q == q && f.k == k; });
+                const auto fill
+                    = std::find_if(fills.begin(), fills.end(), [&](const CellFill& f) { return f.q == q && f.k == k; });
                 const bool meant = fill != fills.end() && meantAsMark(fill->fill);
                 const bool isClear = fill == fills.end() || isClearFill(fill->fill);
                 const CellReading cell = marks.cells[std::size_t(q - 1)][std::size_t(k - 1)];

@@ -77,7 +77,8 @@ private slots:
         QTemporaryDir dir;
         const auto path = [&dir](const char* name) { return dir.filePath(QString::fromLatin1(name)); };
         QVERIFY(writeBytes(path("clave.ztest"), ztestFile(testType, marksFromLetters(key, letters), testType ? 2 : 5)));
-        QVERIFY(writeBytes(path("pantalla.ztest"), ztestFile(testType, marksFromLetters(key, letters), testType ? 2 : 5)));
+        QVERIFY(
+            writeBytes(path("pantalla.ztest"), ztestFile(testType, marksFromLetters(key, letters), testType ? 2 : 5)));
         QVERIFY(writeBytes(path("alumnos.csv"), QByteArray("id;nombre\nana;Ana Ruiz\nluis;Luis Gil\n")));
 
         const Run printed = notas(dir.path(),
@@ -101,11 +102,10 @@ private slots:
         cv::Mat anonymous = ScanMaker::renderPdf(pdf, 2, kDpi);
         maker.fillCells(anonymous, kDpi, PaperSize::A4, penFills(key, letters));
         maker.fillCells(anonymous, kDpi, PaperSize::A4, maker.studentNumber(QStringLiteral("20261210")));
-        QVERIFY(cv::imwrite(
-            path("escaneos/otra.tif").toStdString(), ScanMaker::rotateQuarterTurns(anonymous, 2)));
+        QVERIFY(cv::imwrite(path("escaneos/otra.tif").toStdString(), ScanMaker::rotateQuarterTurns(anonymous, 2)));
 
-        const Run graded = notas(dir.path(),
-            { "--clave", "clave.ztest", "--leer-papel", "leidos", "pantalla.ztest", "escaneos" });
+        const Run graded
+            = notas(dir.path(), { "--clave", "clave.ztest", "--leer-papel", "leidos", "pantalla.ztest", "escaneos" });
         QVERIFY2(graded.status == 0, qPrintable(graded.out + graded.err));
         const QString table = graded.out.simplified();
         const int questions = int(key.size() - key.count(QString()));

@@ -50,8 +50,8 @@ struct Smudge {
 
 // A filled page: `answers` holds one letter index (1-based, 0 blank) per
 // question, each filled in pen; `number` fills the grid of an anonymous page.
-cv::Mat filledPage(
-    const SheetCode& code, const std::vector<int>& answers, const char* number = nullptr, const std::vector<Smudge>& smudges = {})
+cv::Mat filledPage(const SheetCode& code, const std::vector<int>& answers, const char* number = nullptr,
+    const std::vector<Smudge>& smudges = {})
 {
     ScanMaker maker(7);
     std::vector<CellFill> fills;
@@ -66,8 +66,9 @@ cv::Mat filledPage(
     const double scale = kDpi / 25.4;
     for (const Smudge& s : smudges) {
         const QRectF cell = answerCellMm(code.layout.paper, s.q, s.k);
-        cv::rectangle(page, cv::Rect(int(cell.left() * scale), int(cell.top() * scale), int(cell.width() * scale),
-                                int(cell.height() * scale)),
+        cv::rectangle(page,
+            cv::Rect(int(cell.left() * scale), int(cell.top() * scale), int(cell.width() * scale),
+                int(cell.height() * scale)),
             cv::Scalar(140), cv::FILLED);
     }
     return page;
@@ -150,11 +151,10 @@ private slots:
         // a photo beside them.
         const cv::Mat anaPage = filledPage(sheetCode(1, "ana.gil"), ana);
         const cv::Mat anaAgain = filledPage(sheetCode(1, "ana.gil"), luis);
-        const cv::Mat anonymous
-            = filledPage(sheetCode(1), luis, "40718253", { { 6, 2 } });
+        const cv::Mat anonymous = filledPage(sheetCode(1), luis, "40718253", { { 6, 2 } });
         QVERIFY(writeBytes(in + "/clase.pdf", scannedPdf({ anaPage, anaAgain, anonymous })));
-        QVERIFY(writeBytes(in + "/otra.jpg",
-            encoded(filledPage(sheetCode(1, "eva", QStringLiteral("0BADBEEF")), ana), ".jpg")));
+        QVERIFY(writeBytes(
+            in + "/otra.jpg", encoded(filledPage(sheetCode(1, "eva", QStringLiteral("0BADBEEF")), ana), ".jpg")));
 
         const QString out = dir.filePath("leidos");
         NotasOptions o;
@@ -286,7 +286,8 @@ private slots:
         QVERIFY2(text.contains(QRegularExpression("luz\\.ztest +18 +0 +0 +10\\.00\\n")), qPrintable(text));
         QVERIFY2(text.contains(QRegularExpression("mar\\.ztest +18 +0 +0 +10\\.00  a revisar\\n")), qPrintable(text));
         QVERIFY2(text.contains(QRegularExpression("pantalla\\.ztest .*10\\.00\\n")), qPrintable(text));
-        QVERIFY2(errors.contains(QRegularExpression("hojas.pdf, página 3: es de otro examen .*: no se imprimió para esta clave")),
+        QVERIFY2(errors.contains(
+                     QRegularExpression("hojas.pdf, página 3: es de otro examen .*: no se imprimió para esta clave")),
             qPrintable(errors));
         const QList<QByteArray> csv = csvRows(o.csv);
         QVERIFY(csv[0].trimmed().endsWith(",Revisión"));
