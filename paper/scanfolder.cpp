@@ -132,9 +132,8 @@ bool writeScanFolder(const QString& folder, const std::vector<ScannedPage>& page
         }
         if (!page.problem.isEmpty()) {
             ++result.pagesNotRead;
-            appendRow(review,
-                { pageLabel(page), page.student, {}, {}, {}, {}, page.problem,
-                    written ? stem + QStringLiteral(".ztest") : QString() });
+            const QString kept = written ? QStringLiteral("; se guarda como %1.ztest").arg(stem) : QString();
+            appendRow(review, { pageLabel(page), page.student, {}, {}, {}, {}, page.problem + kept, {} });
         }
         if (!written || page.doubts.empty())
             continue;

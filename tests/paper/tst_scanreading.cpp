@@ -193,6 +193,7 @@ private slots:
         QCOMPARE(rows.size(), 4);
         QVERIFY(rows[0].startsWith("Hoja,Alumno,Pregunta,Letra,Relleno (%),Lectura,Motivo"));
         QVERIFY2(rows[1].startsWith("\"clase.pdf, página 2\",ana.gil,,,,,otra hoja del mismo alumno"), rows[1]);
+        QVERIFY2(rows[1].contains("se guarda como ana.gil (2).ztest"), rows[1]);
         QVERIFY2(rows[2].startsWith("\"clase.pdf, página 3\",40718253,6,F,"), rows[2]);
         QVERIFY2(rows[2].contains(",no marcada,casilla dudosa,revision/40718253-pregunta-6.png"), rows[2]);
         QVERIFY2(rows[3].startsWith("otra.jpg,eva,,,,,es de otro examen (0BADBEEF)"), rows[3]);
