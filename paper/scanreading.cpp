@@ -32,7 +32,7 @@ QString locateProblem(LocateProblem p, const QString& codeReason)
     case LocateProblem::CodeUnreadable:
         return QStringLiteral("el código de la hoja no se puede leer");
     case LocateProblem::ForeignCode:
-        return QStringLiteral("el código no es de una hoja de este examen (%1)").arg(codeReason);
+        return QStringLiteral("el código no es el de una hoja de respuestas de Zelvora (%1)").arg(codeReason);
     case LocateProblem::None:
         break;
     }

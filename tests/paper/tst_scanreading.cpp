@@ -226,6 +226,24 @@ private slots:
         QTest::newRow("half the page cut off")
             << "h.jpg" << encoded(page(cv::Rect(0, 0, page.cols, page.rows / 2)), ".jpg")
             << "no se encuentran las cuatro marcas";
+        // Another tool's sheet: marks in the corners, a code of its own.
+        cv::Mat foreign = page.clone();
+        const CodeMatrix other = sheetCodeMatrix("https://example.org/hoja/17");
+        const QRectF square = codeRectMm(PaperSize::A4);
+        const double scale = kDpi / 25.4;
+        const double module = square.width() / other.size * scale;
+        const cv::Point origin(int(square.left() * scale), int(square.top() * scale));
+        cv::rectangle(foreign, cv::Rect(origin, cv::Size(int(square.width() * scale), int(square.height() * scale))),
+            cv::Scalar(255), cv::FILLED);
+        for (int y = 0; y < other.size; ++y)
+            for (int x = 0; x < other.size; ++x)
+                if (other.at(x, y))
+                    cv::rectangle(foreign,
+                        cv::Rect(origin + cv::Point(int(x * module), int(y * module)),
+                            origin + cv::Point(int((x + 1) * module), int((y + 1) * module))),
+                        cv::Scalar(0), cv::FILLED);
+        QTest::newRow("another tool's sheet")
+            << "j.png" << encoded(foreign, ".png") << "no es el de una hoja de respuestas de Zelvora";
         QTest::newRow("anonymous page without a number")
             << "i.png" << encoded(filledPage(sheetCode(0), pattern(5, 0)), ".png") << "número de alumno";
     }
