@@ -60,11 +60,15 @@ struct LocatedPage {
 // size; a page first taken for the other size is mapped again.
 LocateProblem locatePage(const cv::Mat& grey, PageBuffers& buffers, LocatedPage& page);
 
-// The marks found by the last locatePage, kept so the page can be mapped
-// again once its code names its paper size.
+// The centres of the four marks on the scan, in the page's order from its
+// top left clockwise, or from its bottom right when it lies upside down
+// (only the code tells which).
 struct MarkQuad {
-    std::array<cv::Point2f, 4> corners; // page order: top left, clockwise
+    std::array<cv::Point2f, 4> corners;
 };
+// The two steps of locatePage: the marks, then the mapping at one paper
+// size and the code read from it (the page turned half round when the code
+// is found in the opposite corner).
 bool findMarks(const cv::Mat& grey, PageBuffers& buffers, MarkQuad& marks);
 bool reframePage(const cv::Mat& grey, const MarkQuad& marks, PaperSize size, PageBuffers& buffers, LocatedPage& page);
 
