@@ -156,6 +156,11 @@ private slots:
         QVERIFY(writeBytes(
             in + "/otra.jpg", encoded(filledPage(sheetCode(1, "eva", QStringLiteral("0BADBEEF")), ana), ".jpg")));
 
+        // Two anonymous pages in one TIFF, as some scanners save a batch.
+        const std::vector<cv::Mat> tiffPages { filledPage(sheetCode(1), ana, "11111111"),
+            filledPage(sheetCode(1), luis, "22222222") };
+        QVERIFY(cv::imwritemulti((in + "/lote.tif").toStdString(), tiffPages));
+
         const QString out = dir.filePath("leidos");
         NotasOptions o;
         o.paperFolder = out;
@@ -187,6 +192,10 @@ private slots:
         QCOMPARE(readTestFile(*m), ReadResult::Accepted);
         QCOMPARE(m->answerCells.at(2, 6).marked, 0);
         QVERIFY(!QFile::exists(out + "/eva.ztest"));
+        m->testFileName = out + "/22222222.ztest";
+        QCOMPARE(readTestFile(*m), ReadResult::Accepted);
+        QCOMPARE(m->answerCells.at(luis[0], 1).marked, 1);
+        QVERIFY(QFile::exists(out + "/11111111.ztest"));
         QVERIFY(QFile::exists(out + "/revision/40718253-pregunta-6.png"));
 
         const QList<QByteArray> rows = csvRows(out + "/revision.csv");
