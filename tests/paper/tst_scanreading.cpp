@@ -19,6 +19,7 @@
 #include <poppler/cpp/poppler-document.h>
 #include <poppler/cpp/poppler-page.h>
 
+#include "app/commands.h"
 #include "grading/notasprogram.h"
 #include "paper/scanfolder.h"
 #include "paper/scanreading.h"
@@ -26,6 +27,8 @@
 #include "testfile/testfile.h"
 #include "tests/grading/ztestfiles.h"
 #include "tests/support/scanmaker.h"
+#include "tests/support/testmodel.h"
+#include "view/marking.h"
 
 namespace {
 
@@ -206,6 +209,49 @@ private slots:
         QVERIFY2(rows[2].startsWith("\"clase.pdf, página 3\",40718253,6,F,"), rows[2]);
         QVERIFY2(rows[2].contains(",no marcada,casilla dudosa,revision/40718253-pregunta-6.png"), rows[2]);
         QVERIFY2(rows[3].startsWith("otra.jpg,eva,,,,,es de otro examen (0BADBEEF)"), rows[3]);
+    }
+
+    // A sheet read from paper is the very file the exam edition saves after
+    // the student clicks the same cells under the same settings.
+    void sheetAsTheExamEditionSavesIt_data()
+    {
+        QTest::addColumn<int>("typeItem");
+        QTest::addColumn<int>("shapeItem");
+        QTest::addColumn<int>("caseItem");
+        QTest::newRow("A to E, square, capitals")
+            << int(command::kTest5Respuestas) << int(command::kCeldasCuadradas) << int(command::kLetraMayuscula);
+        QTest::newRow("V/F, round, small letters")
+            << int(command::kTestLogicaEspanol) << int(command::kCeldasRedondas) << int(command::kLetraMinuscula);
+        QTest::newRow("T/F, round, capitals")
+            << int(command::kTestBooleanLogic) << int(command::kCeldasRedondas) << int(command::kLetraMayuscula);
+    }
+
+    void sheetAsTheExamEditionSavesIt()
+    {
+        QFETCH(int, typeItem);
+        QFETCH(int, shapeItem);
+        QFETCH(int, caseItem);
+        TestModel t;
+        t.m.edition = Edition::Exam;
+        for (const int item : { typeItem, shapeItem, caseItem })
+            dispatchCommand(t.m, std::uint16_t(item));
+        ScannedPage page;
+        SheetCode code = sheetCode(t.m.settings.testType, QStringLiteral("ana"));
+        code.layout.cellShape = t.m.settings.cellShape;
+        code.layout.letterCase = t.m.settings.letterCase;
+        page.code = code;
+        const int answers = paperAnswers(code.layout.testType);
+        for (int q = 1; q <= 100; q += 3) {
+            const int k = 1 + q % answers;
+            toggleMark(t.m, k, q);
+            page.marked[std::size_t(q - 1)] |= std::uint8_t(1u << (k - 1));
+        }
+        QByteArray saved(kMaxWrittenRecords * kTestRecordSize, Qt::Uninitialized);
+        saved.truncate(encodeTestFile(t.m, saved.data()));
+        QCOMPARE(saved.size(), answers * 100 * kTestRecordSize);
+
+        auto scratch = std::make_unique<Model>();
+        QCOMPARE(scannedTestFile(page, *scratch), saved);
     }
 
     void badInput_data()
