@@ -48,8 +48,11 @@ double distance(cv::Point2f a, cv::Point2f b)
     return std::hypot(double(a.x - b.x), double(a.y - b.y));
 }
 
-void findCandidates(const cv::Mat& binary, std::vector<std::vector<cv::Point>>& contours, std::vector<Candidate>& out)
+void findCandidates(const cv::Mat& binary, PageBuffers& b)
 {
+    std::vector<std::vector<cv::Point>>& contours = b.contours;
+    b.centres.clear();
+    b.sides.clear();
     const int longSide = std::max(binary.cols, binary.rows);
     const double minSide = longSide * 0.006;
     const double maxSide = longSide * 0.06;
@@ -71,7 +74,8 @@ void findCandidates(const cv::Mat& binary, std::vector<std::vector<cv::Point>>& 
         // Solid inside: the finder squares of the code are rings and fail.
         if (cv::countNonZero(binary(box)) < 0.85 * area)
             continue;
-        out.push_back({ r.center, float(std::sqrt(area)) });
+        b.centres.push_back(r.center);
+        b.sides.push_back(float(std::sqrt(area)));
     }
 }
 
@@ -240,28 +244,24 @@ bool findMarks(const cv::Mat& grey, PageBuffers& b, MarkQuad& marks)
     const int block = (smallLong / 28) | 1;
     cv::adaptiveThreshold(b.small, b.binary, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV, block, 25);
 
-    std::vector<Candidate> candidates;
-    findCandidates(b.binary, b.contours, candidates);
-    if (candidates.size() < 4)
+    findCandidates(b.binary, b);
+    if (b.centres.size() < 4)
         return false;
-    std::vector<cv::Point2f> centres;
-    centres.reserve(candidates.size());
-    for (const Candidate& c : candidates)
-        centres.push_back(c.centre);
-    std::vector<int> hull;
-    cv::convexHull(centres, hull, false, false);
+    cv::convexHull(b.centres, b.hull, false, false);
+    const auto candidate = [&b](std::size_t h) {
+        const std::size_t i = std::size_t(b.hull[h]);
+        return Candidate { b.centres[i], b.sides[i] };
+    };
     // The marks lie outside everything else printed, so they are corners of
     // the hull; of the plausible choices the widest is the sheet.
-    const std::size_t n = std::min<std::size_t>(hull.size(), 40);
+    const std::size_t n = std::min<std::size_t>(b.hull.size(), 40);
     double best = 0;
     std::array<Candidate, 4> chosen {};
     for (std::size_t i = 0; i < n; ++i)
         for (std::size_t j = i + 1; j < n; ++j)
             for (std::size_t k = j + 1; k < n; ++k)
                 for (std::size_t l = k + 1; l < n; ++l) {
-                    const std::array<Candidate, 4> q { candidates[std::size_t(hull[i])],
-                        candidates[std::size_t(hull[j])], candidates[std::size_t(hull[k])],
-                        candidates[std::size_t(hull[l])] };
+                    const std::array<Candidate, 4> q { candidate(i), candidate(j), candidate(k), candidate(l) };
                     const double area = std::abs(signedArea(q));
                     if (area > best && plausibleQuad(q)) {
                         best = area;
@@ -358,8 +358,8 @@ void measurePage(const LocatedPage& page, int questions, int answers, bool digit
     marks.answers = answers;
     marks.questions = questions;
     marks.hasDigits = digits;
-    std::vector<float> fills;
-    fills.reserve(std::size_t(questions * 5 + 80));
+    std::vector<float>& fills = b.fills;
+    fills.clear();
     for (int q = 1; q <= questions; ++q)
         for (int k = 1; k <= answers; ++k) {
             CellReading& c = marks.cells[std::size_t(q - 1)][std::size_t(k - 1)];
@@ -380,7 +380,8 @@ void measurePage(const LocatedPage& page, int questions, int answers, bool digit
     // quantile is an empty cell as this scan shows it; a filled cell is the
     // typical one of the clearly darker cells.
     const float empty = quantile(fills, 0.1);
-    std::vector<float> darker;
+    std::vector<float>& darker = b.darker;
+    darker.clear();
     for (const float f : fills)
         if (f > empty + kFilledCandidate)
             darker.push_back(f);

@@ -37,6 +37,12 @@ struct PageBuffers {
     cv::Mat paperSmall;
     cv::Mat paperWhite;
     std::vector<std::vector<cv::Point>> contours;
+    // Mark candidates: centres and sides, and the hull of the centres.
+    std::vector<cv::Point2f> centres;
+    std::vector<float> sides;
+    std::vector<int> hull;
+    std::vector<float> fills;
+    std::vector<float> darker;
     // Scan pixels per pixel of `small`.
     int factor = 1;
 };
