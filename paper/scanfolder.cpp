@@ -93,8 +93,12 @@ QByteArray scannedTestFile(const ScannedPage& page, Model& m)
 bool writeScanFolder(const QString& folder, const std::vector<ScannedPage>& pages, Model& scratch,
     ScanFolderResult& result, QString& error)
 {
+    result = {};
     if (!QDir().mkpath(folder)) {
         error = QStringLiteral("no se puede crear la carpeta %1").arg(folder);
+        // Every page is still accounted for, with no file.
+        for (std::size_t i = 0; i < pages.size(); ++i)
+            result.testFiles << QString();
         return false;
     }
     const QDir dir(folder);
@@ -113,7 +117,6 @@ bool writeScanFolder(const QString& folder, const std::vector<ScannedPage>& page
         { QStringLiteral("Hoja"), QStringLiteral("Alumno"), QStringLiteral("Pregunta"), QStringLiteral("Letra"),
             QStringLiteral("Relleno (%)"), QStringLiteral("Lectura"), QStringLiteral("Motivo"),
             QStringLiteral("Imagen") });
-    result = {};
     QSet<QString> taken;
     for (const ScannedPage& page : pages) {
         const bool written = page.code && !page.student.isEmpty() && (page.problem.isEmpty() || page.repeated);

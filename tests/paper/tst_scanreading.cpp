@@ -324,6 +324,23 @@ private slots:
         QCOMPARE(QFile(path).size(), bytes.size());
     }
 
+    // A folder that cannot be made: said, and nothing read is lost track of.
+    void unwritableFolder()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeBytes(dir.filePath("ocupado"), "un fichero"));
+        QVERIFY(writeBytes(dir.filePath("hoja.png"), encoded(filledPage(sheetCode(0, "ana"), pattern(5, 0)), ".png")));
+        NotasOptions o;
+        o.paperFolder = dir.filePath("ocupado");
+        o.inputs << dir.filePath("hoja.png");
+        QString text;
+        QString errors;
+        QTextStream out(&text);
+        QTextStream err(&errors);
+        QCOMPARE(runNotas(o, out, err, false), kSomeNotGraded);
+        QVERIFY2(errors.contains("no se puede crear la carpeta"), qPrintable(errors));
+    }
+
     // Paper graded beside a screen sheet: the doubtful student is marked,
     // a page of another test type is refused like such a file.
     void gradesPaperBesideFiles()
