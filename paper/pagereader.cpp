@@ -228,7 +228,6 @@ bool findMarks(const cv::Mat& grey, PageBuffers& b, MarkQuad& marks)
     // would cost more than the rest of the reading.
     const int factor = (longSide + kSearchLongSide - 1) / kSearchLongSide;
     const double scale = 1.0 / factor;
-    b.factor = factor;
     if (factor > 1) {
         cv::resize(grey, b.smoothed, cv::Size(grey.cols / factor, grey.rows / factor), 0, 0, cv::INTER_LINEAR);
         cv::blur(b.smoothed, b.small, cv::Size(3, 3));

@@ -43,8 +43,6 @@ struct PageBuffers {
     std::vector<int> hull;
     std::vector<float> fills;
     std::vector<float> darker;
-    // Scan pixels per pixel of `small`.
-    int factor = 1;
 };
 
 struct LocatedPage {
