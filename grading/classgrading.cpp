@@ -9,6 +9,9 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include "paper/scanfolder.h"
+#include "paper/scaninput.h"
+#include "paper/scanreading.h"
 #include "sheet/model.h"
 #include "testfile/testfile.h"
 
@@ -157,4 +160,49 @@ void nameStudents(std::vector<StudentResult>& students)
     }
     for (std::size_t i = 0; i < students.size(); ++i)
         students[i].name = absolute[qsizetype(i)].mid(common.size());
+}
+
+void splitInputs(const QStringList& inputs, QStringList& testInputs, QStringList& scanInputs)
+{
+    for (const QString& input : inputs) {
+        const QFileInfo info(input);
+        if (info.isDir()) {
+            testInputs << input;
+            scanInputs << input;
+        } else if (isScanFile(input)) {
+            scanInputs << input;
+        } else {
+            testInputs << input;
+        }
+    }
+}
+
+bool readPaperSheets(const QStringList& scanInputs, const QString& folder, const GradingKey& key, Model& scratch,
+    PaperSheets& sheets, std::vector<RefusedFile>& refused, QString& error)
+{
+    std::vector<ScannedPage> missing;
+    const QStringList files = scanFiles(scanInputs, missing);
+    for (const ScannedPage& p : missing)
+        refused.push_back({ p.source, p.problem });
+    if (files.isEmpty())
+        return true;
+    const std::vector<unsigned> keyMarks(key.marks.begin(), key.marks.end());
+    const std::vector<ScannedPage> pages = readScans(files, 0, &keyMarks);
+    ScanFolderResult written;
+    const bool ok = writeScanFolder(folder, pages, scratch, written, error);
+    sheets.listed = written.listed;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const ScannedPage& page = pages[i];
+        const QString& file = written.testFiles[qsizetype(i)];
+        if (!page.problem.isEmpty()) {
+            refused.push_back({ pageLabel(page), page.problem });
+        } else if (file.isEmpty()) {
+            refused.push_back({ pageLabel(page), QStringLiteral("su test no se puede escribir") });
+        } else {
+            sheets.files << file;
+            sheets.doubtfulCells.insert(file, int(page.doubts.size()));
+            sheets.pages.insert(file, pageLabel(page));
+        }
+    }
+    return ok;
 }

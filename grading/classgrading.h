@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -59,6 +60,29 @@ void gradeClass(Model& scratch, const QStringList& files, ClassGrading& grading,
 // table, the CSV, the workbook and the sheets tell them apart. Relative
 // paths are taken from the current folder.
 void nameStudents(std::vector<StudentResult>& students);
+
+// Splits the inputs into those holding test files and those holding scans:
+// a folder may hold both and goes into both lists.
+void splitInputs(const QStringList& inputs, QStringList& testInputs, QStringList& scanInputs);
+
+// Test files read from paper for grading beside the others.
+struct PaperSheets {
+    QStringList files;
+    // Doubtful cells of each file read from paper, and the page it came
+    // from, by its path.
+    QHash<QString, int> doubtfulCells;
+    QHash<QString, QString> pages;
+    // Rows of revision.csv.
+    int listed = 0;
+};
+
+// Reads every page of the scans into `folder` (test files, revision.csv and
+// the pictures of doubtful rows). Pages that yield no sheet, a further page
+// of a student, and pages not printed for `key` are refused with their
+// reason.
+// False with `error` when the folder could not be written.
+bool readPaperSheets(const QStringList& scanInputs, const QString& folder, const GradingKey& key, Model& scratch,
+    PaperSheets& sheets, std::vector<RefusedFile>& refused, QString& error);
 
 // Why the sheet's reader refused the file at `path`.
 QString refusalReason(const QString& path);

@@ -59,6 +59,7 @@ public:
     {
         firstPage();
         questionTable();
+        paperReview();
     }
 
 private:
@@ -162,6 +163,28 @@ private:
         for (int i = 0; i < count; i += step) {
             const QRectF bar = questionBarRect(i, count, 0);
             text(bar.center().x() - 5, kBarsBase + 12, QString::number(q_[std::size_t(i)].question), 6);
+        }
+    }
+
+    // Students whose paper sheets hold cells the reader left undecided.
+    void paperReview()
+    {
+        double y = kBottom;
+        for (const StudentResult& s : g_.students) {
+            if (s.doubtfulCells == 0)
+                continue;
+            if (y + kRowHeight > kBottom) {
+                writer_.newPage();
+                text(kLeft, 70, QStringLiteral("Hojas de papel %1").arg(paperReviewText()), 14, true);
+                y = 100;
+            }
+            text(kLeft, y, s.name, 9);
+            text(kLeft + 250, y,
+                QStringLiteral("%1: %2 casillas dudosas, leídas como no marcadas")
+                    .arg(paperReviewText())
+                    .arg(s.doubtfulCells),
+                9, true);
+            y += kRowHeight;
         }
     }
 

@@ -1,5 +1,6 @@
 #include "grading/csvexport.h"
 
+#include <algorithm>
 #include <array>
 
 #include "grading/classgrading.h"
@@ -36,6 +37,12 @@ QByteArray classCsv(const ClassGrading& grading)
     out += "Fichero,Aciertos,Fallos,En blanco,Nota";
     for (const int q : grading.key.questions)
         out += ",P" + QByteArray::number(q);
+    // The column appears only where a sheet read from paper needs a look,
+    // so a class of screen sheets keeps the table it always had.
+    const bool review = std::any_of(
+        grading.students.begin(), grading.students.end(), [](const StudentResult& s) { return s.doubtfulCells > 0; });
+    if (review)
+        out += ",Revisión";
     out += "\r\n";
     // A class repeats the same few answers: their letters are made once.
     std::array<QByteArray, 256> letters;
@@ -50,6 +57,10 @@ QByteArray classCsv(const ClassGrading& grading)
             out += ',';
             out += letters[s.answers[std::size_t(q - 1)]];
         }
+        if (review && s.doubtfulCells > 0)
+            out += ',' + paperReviewText().toUtf8();
+        else if (review)
+            out += ',';
         out += "\r\n";
     }
     return out;

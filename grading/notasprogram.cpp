@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include "grading/classgrading.h"
@@ -18,6 +19,8 @@
 #include "grading/paperprint.h"
 #include "grading/statistics.h"
 #include "grading/xlsxexport.h"
+#include "paper/scanfolder.h"
+#include "paper/scanreading.h"
 #include "platform/atomicfile.h"
 #include "sheet/model.h"
 
@@ -129,7 +132,7 @@ bool setPaperSize(NotasOptions& o, QStringView, const QString& value, QString& e
     return true;
 }
 
-const std::array<Option, 15> kOptions { {
+const std::array<Option, 16> kOptions { {
     { QLatin1StringView("--clave"), true, setText<&NotasOptions::key> },
     { QLatin1StringView("--penalizacion"), true, setPenalty },
     { QLatin1StringView("--escala"), true, setScale },
@@ -137,6 +140,7 @@ const std::array<Option, 15> kOptions { {
     { QLatin1StringView("--xlsx"), true, setText<&NotasOptions::xlsx> },
     { QLatin1StringView("--informe"), true, setText<&NotasOptions::report> },
     { QLatin1StringView("--hojas"), true, setText<&NotasOptions::sheets> },
+    { QLatin1StringView("--leer-papel"), true, setText<&NotasOptions::paperFolder> },
     { QLatin1StringView("--papel"), true, setText<&NotasOptions::paper> },
     { QLatin1StringView("--lista"), true, setText<&NotasOptions::roster> },
     { QLatin1StringView("--copias"), true, setCopies },
@@ -174,6 +178,8 @@ QString gradingOnlyOption(const NotasOptions& o)
         return QStringLiteral("--informe");
     if (!o.sheets.isEmpty())
         return QStringLiteral("--hojas");
+    if (!o.paperFolder.isEmpty())
+        return QStringLiteral("--leer-papel");
     return {};
 }
 
@@ -216,7 +222,10 @@ void printTable(QTextStream& out, const ClassGrading& g)
     for (const StudentResult& s : g.students) {
         out << s.name.leftJustified(width) << "  " << QString::number(s.hits).rightJustified(8) << "  "
             << QString::number(s.misses).rightJustified(6) << "  " << QString::number(s.blanks).rightJustified(9)
-            << "  " << gradeText(s.grade).rightJustified(6) << '\n';
+            << "  " << gradeText(s.grade).rightJustified(6);
+        if (s.doubtfulCells > 0)
+            out << "  " << paperReviewText();
+        out << '\n';
     }
 }
 
@@ -295,6 +304,52 @@ bool writeSheets(const QString& folder, const ClassGrading& g, QTextStream& err)
     return ok;
 }
 
+// Reads the scans into the folder and says, per page, what became of it.
+int readPaperOnly(const NotasOptions& o, QTextStream& out, QTextStream& err)
+{
+    std::vector<ScannedPage> missing;
+    const QStringList files = scanFiles(o.inputs, missing);
+    std::vector<ScannedPage> pages = readScans(files);
+    pages.insert(pages.begin(), missing.begin(), missing.end());
+    auto scratch = std::make_unique<Model>();
+    ScanFolderResult written;
+    QString error;
+    const bool ok = writeScanFolder(o.paperFolder, pages, *scratch, written, error);
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const ScannedPage& p = pages[i];
+        const QString& file = written.testFiles[qsizetype(i)];
+        out << pageLabel(p) << ": ";
+        if (!file.isEmpty())
+            out << QFileInfo(file).fileName();
+        if (!p.problem.isEmpty())
+            out << (file.isEmpty() ? "" : "; ") << p.problem;
+        else if (!p.doubts.empty())
+            out << QStringLiteral(" (%1 casillas dudosas)").arg(p.doubts.size());
+        out << '\n';
+    }
+    out << '\n'
+        << QStringLiteral("Hojas leídas: %1 de %2; casillas dudosas: %3")
+               .arg(written.sheetsWritten
+                   - std::count_if(pages.begin(), pages.end(), [](const ScannedPage& p) { return p.repeated; }))
+               .arg(pages.size())
+               .arg(written.doubtfulCells)
+        << '\n';
+    if (written.listed > 0)
+        out << QStringLiteral("Revisar: %1").arg(QDir(o.paperFolder).filePath(QString::fromLatin1(kReviewFileName)))
+            << '\n';
+    out.flush();
+    if (!ok) {
+        err << "zelvora-notas: " << error << '\n';
+        err.flush();
+    }
+    if (pages.empty()) {
+        err << "zelvora-notas: no hay ningún PDF ni imagen que leer\n";
+        err.flush();
+        return kSomeNotGraded;
+    }
+    return ok && written.listed == 0 ? kAllGraded : kSomeNotGraded;
+}
+
 } // namespace
 
 std::optional<NotasOptions> parseNotasArguments(const QStringList& arguments, QString& error)
@@ -353,12 +408,21 @@ std::optional<NotasOptions> parseNotasArguments(const QStringList& arguments, QS
         error = QStringLiteral("%1 solo se usa con --papel").arg(other);
         return std::nullopt;
     }
-    if (o.key.isEmpty()) {
+    if (o.key.isEmpty() && !o.paperFolder.isEmpty()) {
+        NotasOptions reading = o;
+        reading.paperFolder.clear();
+        if (const QString other = gradingOnlyOption(reading); !other.isEmpty()) {
+            error = QStringLiteral("%1 necesita la clave (--clave CLAVE.ztest)").arg(other);
+            return std::nullopt;
+        }
+    }
+    if (o.key.isEmpty() && o.paperFolder.isEmpty()) {
         error = QStringLiteral("falta la clave (--clave CLAVE.ztest)");
         return std::nullopt;
     }
     if (o.inputs.isEmpty()) {
-        error = QStringLiteral("faltan los ficheros o carpetas que calificar");
+        error = o.key.isEmpty() ? QStringLiteral("faltan los PDF, imágenes o carpetas que leer")
+                                : QStringLiteral("faltan los ficheros o carpetas que calificar");
         return std::nullopt;
     }
     return o;
@@ -370,12 +434,21 @@ QString notasHelpText()
                           "     zelvora-notas --papel HOJAS.pdf [--clave CLAVE.ztest | --tipo N]\n"
                           "                   [--lista ALUMNOS.csv] [--copias N] [--titulo TEXTO]\n"
                           "                   [--tamano A4|carta]\n"
+                          "     zelvora-notas --leer-papel CARPETA ENTRADA...\n"
                           "\n"
                           "Califica los tests .ztest de una clase contra una clave. Cada ENTRADA es\n"
                           "un fichero .ztest o una carpeta (se toman sus ficheros .ztest, no los de\n"
                           "sus subcarpetas). Muestra una línea por alumno y el resumen de la clase.\n"
                           "Si dos ficheros se llaman igual, cada alumno se nombra por su ruta desde\n"
                           "la carpeta que contiene todos (3A/ana.ztest).\n"
+                          "\n"
+                          "Las hojas de papel escaneadas o fotografiadas también son ENTRADA: un PDF\n"
+                          "(se leen todas sus páginas), una imagen PNG, JPEG o TIFF, o una carpeta\n"
+                          "que las contenga. Cada hoja se convierte en el test que el alumno habría\n"
+                          "grabado en pantalla (ID.ztest en las hojas con nombre, NUMERO.ztest en\n"
+                          "las anónimas) y se califica con los demás. Una casilla dudosa (medio\n"
+                          "rellena, borrada, manchada) se toma como no marcada y el alumno queda\n"
+                          "«a revisar» en la tabla, el CSV, el libro y el informe.\n"
                           "\n"
                           "Opciones:\n"
                           "  --clave FICHERO        el test con las respuestas correctas\n"
@@ -389,6 +462,10 @@ QString notasHelpText()
                           "  --informe FICHERO.pdf  el informe de la clase para imprimir (A4)\n"
                           "  --hojas CARPETA        un PDF por alumno con su hoja corregida (3A/ana.pdf\n"
                           "                         si se nombra por su ruta)\n"
+                          "  --leer-papel CARPETA   deja en CARPETA los tests leídos del papel,\n"
+                          "                         revision.csv (cada casilla dudosa y cada hoja\n"
+                          "                         que no se pudo leer, con su motivo) y una imagen\n"
+                          "                         de cada fila dudosa; sin --clave solo lee\n"
                           "\n"
                           "Hojas para imprimir:\n"
                           "  --papel FICHERO.pdf    escribe hojas de respuestas para rellenar a mano,\n"
@@ -417,8 +494,11 @@ QString notasHelpText()
                           "  nota = max(0, puntos) / preguntas x escala\n"
                           "\n"
                           "Estado de salida: 0 si se calificaron todos los ficheros; 1 si alguno no\n"
-                          "se pudo calificar (los demás se califican igual) o no se pudo escribir\n"
-                          "una salida; 2 si la orden está mal escrita o la clave no se puede usar.\n"
+                          "se pudo calificar (los demás se califican igual), si alguna hoja de papel\n"
+                          "tiene casillas dudosas o no se pudo escribir una salida; 2 si la orden\n"
+                          "está mal escrita o la clave no se puede usar. Sin --clave, con\n"
+                          "--leer-papel: 0 si todo el papel se leyó sin dudas y 1 si revision.csv\n"
+                          "lista algo.\n"
                           "Con --papel: 0 si se escribieron las hojas; 1 si no se pudo escribir el\n"
                           "PDF; 2 si la orden está mal escrita o la clave o la lista no se pueden\n"
                           "usar.\n");
@@ -428,6 +508,8 @@ int runNotas(const NotasOptions& options, QTextStream& out, QTextStream& err, bo
 {
     if (!options.paper.isEmpty())
         return printPaperSheets(options, out, err);
+    if (options.key.isEmpty())
+        return readPaperOnly(options, out, err);
     auto scratch = std::make_unique<Model>();
     ClassGrading g;
     g.keyPath = options.key;
@@ -441,20 +523,46 @@ int runNotas(const NotasOptions& options, QTextStream& out, QTextStream& err, bo
     g.rules.penalty = options.automaticPenalty ? automaticPenalty(g.key.answers) : options.penalty;
     g.rules.scale = options.scale;
 
-    const QStringList files = answerFiles(options.inputs, options.key, g.refused);
+    QStringList testInputs;
+    QStringList scanInputs;
+    splitInputs(options.inputs, testInputs, scanInputs);
+    // Sheets read from paper need a folder to live in while they are graded
+    // (the feedback sheets read them again); without one named, a temporary
+    // one goes away at the end.
+    QTemporaryDir temporary;
+    PaperSheets paper;
+    bool written = true;
+    if (!scanInputs.isEmpty()) {
+        const QString folder = options.paperFolder.isEmpty() ? temporary.path() : options.paperFolder;
+        QString error;
+        if (!readPaperSheets(scanInputs, folder, g.key, *scratch, paper, g.refused, error)) {
+            err << "zelvora-notas: " << error << '\n';
+            written = false;
+        }
+    }
+    const QStringList files = answerFiles(testInputs + paper.files, options.key, g.refused);
     if (const QString clash = outputOverInput(options, files); !clash.isEmpty()) {
         err << "zelvora-notas: " << clash << " es uno de los ficheros que se califican; no se escribe encima\n";
         return kUsageError;
     }
     ProgressBar bar(err, terminal);
     gradeClass(*scratch, files, g, [&bar](int done, int total) { bar.update(done, total); });
+    // A sheet from paper that grading refuses (another test type than the
+    // key) is named by its page: its file may lie in a temporary folder.
+    for (RefusedFile& r : g.refused)
+        if (paper.pages.contains(r.path))
+            r.path = paper.pages.value(r.path);
+    int doubtful = 0;
+    for (StudentResult& s : g.students) {
+        s.doubtfulCells = paper.doubtfulCells.value(s.path);
+        doubtful += s.doubtfulCells;
+    }
 
     const ClassSummary summary = summarizeClass(g.students, g.key);
     printTable(out, g);
     printSummary(out, summary);
     out.flush();
 
-    bool written = true;
     if (!options.csv.isEmpty() && !writeClassCsv(options.csv, g)) {
         err << "zelvora-notas: no se puede escribir " << options.csv << '\n';
         written = false;
@@ -481,8 +589,17 @@ int runNotas(const NotasOptions& options, QTextStream& out, QTextStream& err, bo
         for (const RefusedFile& r : g.refused)
             err << "  " << r.path << ": " << r.reason << '\n';
     }
+    if (doubtful > 0) {
+        err << QStringLiteral("\nHojas de papel %1: %2 casillas dudosas, leídas como no marcadas; ")
+                   .arg(paperReviewText())
+                   .arg(doubtful);
+        if (options.paperFolder.isEmpty())
+            err << "--leer-papel CARPETA deja la lista en CARPETA/" << kReviewFileName << '\n';
+        else
+            err << "véase " << QDir(options.paperFolder).filePath(QString::fromLatin1(kReviewFileName)) << '\n';
+    }
     if (files.isEmpty() && g.refused.empty())
         err << "zelvora-notas: no hay ningún fichero .ztest que calificar\n";
     err.flush();
-    return g.refused.empty() && written && !files.isEmpty() ? kAllGraded : kSomeNotGraded;
+    return g.refused.empty() && written && !files.isEmpty() && doubtful == 0 ? kAllGraded : kSomeNotGraded;
 }

@@ -22,6 +22,9 @@ struct NotasOptions {
     QString xlsx;
     QString report;
     QString sheets;
+    // Where the sheets read from scans go; without a key, reading them is
+    // all the program does.
+    QString paperFolder;
     // Printing answer sheets instead of grading: the PDF to write, the class
     // list, the anonymous pages, the test type without a key (-1 when not
     // given), the title and the paper.

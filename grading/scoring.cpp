@@ -86,6 +86,11 @@ QString answerLetters(AnswerMask marked, std::int32_t testType)
     return text;
 }
 
+QString paperReviewText()
+{
+    return QStringLiteral("a revisar");
+}
+
 QString testTypeName(std::int32_t testType)
 {
     switch (testType) {

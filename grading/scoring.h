@@ -42,7 +42,14 @@ struct StudentResult {
     double points = 0;
     double grade = 0;
     bool passed = false;
+    // Cells of a sheet read from paper that the reader could not decide;
+    // each was taken as not marked, so the grade waits for a teacher's look.
+    int doubtfulCells = 0;
 };
+
+// What every output writes beside a student whose paper sheet has doubtful
+// cells.
+QString paperReviewText();
 
 // Only `marked` = 1 counts as a mark, as when a sheet is corrected; answers
 // beyond `answers` are never looked at.

@@ -1,5 +1,6 @@
 #include "grading/xlsxexport.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
@@ -328,6 +329,11 @@ void writeStudents(SheetWriter& w, const ClassGrading& g)
         w.header(0, col++, t);
     for (const int q : g.key.questions)
         w.header(0, col++, QStringLiteral("P%1").arg(q));
+    // As in the CSV, the column appears only where a paper sheet needs a look.
+    const bool review
+        = std::any_of(g.students.begin(), g.students.end(), [](const StudentResult& s) { return s.doubtfulCells > 0; });
+    if (review)
+        w.header(0, col, QStringLiteral("Revisión"));
     int row = 1;
     for (const StudentResult& s : g.students) {
         w.text(row, 0, s.name);
@@ -338,6 +344,8 @@ void writeStudents(SheetWriter& w, const ClassGrading& g)
         col = 5;
         for (const int q : g.key.questions)
             w.letters(row, col++, s.answers[std::size_t(q - 1)], g.key.testType);
+        if (s.doubtfulCells > 0)
+            w.text(row, col, paperReviewText());
         ++row;
     }
 }

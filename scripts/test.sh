@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test headless: the normal build, then the
 # same tests under AddressSanitizer and UndefinedBehaviorSanitizer, then the
-# fuzzers of the file and settings readers and of the page code for a bounded
-# time each.
+# fuzzers of the file and settings readers, of the page code and of the page
+# reader for a bounded time each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

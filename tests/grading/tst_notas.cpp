@@ -201,6 +201,14 @@ void TestNotas::exitStatuses_data()
         << QStringList { "--clave", "clave.ztest", "clase", "--csv", "clase/ana.ztest" } << 2 << QString()
         << QStringLiteral("clase/ana.ztest es uno de los ficheros que se califican");
     QTest::newRow("help") << QStringList { "--help" } << 0 << QStringLiteral("Uso: zelvora-notas --clave") << QString();
+    QTest::newRow("paper to read, none named") << QStringList { "--leer-papel", "leidos" } << 2 << QString()
+                                               << QStringLiteral("faltan los PDF, imágenes o carpetas que leer");
+    QTest::newRow("grading output without a key")
+        << QStringList { "--leer-papel", "leidos", "--csv", "notas.csv", "clase" } << 2 << QString()
+        << QStringLiteral("--csv necesita la clave");
+    QTest::newRow("no scans to read") << QStringList { "--leer-papel", "leidos", "clase" } << 1
+                                      << QStringLiteral("Hojas leídas: 0 de 0")
+                                      << QStringLiteral("no hay ningún PDF ni imagen que leer");
     QTest::newRow("output that cannot be written")
         << QStringList { "--clave", "clave.ztest", "clase", "--csv", "no/hay/carpeta.csv" } << 1
         << QStringLiteral("Alumnos: 4") << QStringLiteral("no se puede escribir no/hay/carpeta.csv");
