@@ -6,7 +6,11 @@
 #include <QGuiApplication>
 #include <QTextStream>
 
+#include <vector>
+
+#include "grading/classgrading.h"
 #include "grading/notasprogram.h"
+#include "paper/scanreading.h"
 
 namespace {
 
@@ -17,6 +21,19 @@ void keepQtErrors(QtMsgType type, const QMessageLogContext&, const QString& mess
 {
     if (type == QtCriticalMsg || type == QtFatalMsg)
         std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+// Fonts, and so a GUI application, are needed by the PDFs and by what is
+// read from paper, whose pictures of doubtful rows carry their labels.
+bool needsFonts(const NotasOptions& o)
+{
+    if (!o.report.isEmpty() || !o.sheets.isEmpty() || !o.paper.isEmpty() || !o.paperFolder.isEmpty())
+        return true;
+    QStringList testInputs;
+    QStringList scanInputs;
+    splitInputs(o.inputs, testInputs, scanInputs);
+    std::vector<ScannedPage> missing;
+    return !scanFiles(scanInputs, missing).isEmpty();
 }
 
 } // namespace
@@ -50,10 +67,9 @@ int main(int argc, char** argv)
     int qtArgc = 1;
     char* qtArgv[] = { argv[0], nullptr };
     const bool terminal = isatty(fileno(stderr)) != 0;
-    // Only the PDFs need fonts, and so a GUI application; the table, the CSV
-    // and the workbook do without one and without what it loads (platform
-    // plugin, fontconfig, the session bus).
-    if (options->report.isEmpty() && options->sheets.isEmpty() && options->paper.isEmpty()) {
+    // The table, the CSV and the workbook do without a GUI application and
+    // without what it loads (platform plugin, fontconfig, the session bus).
+    if (!needsFonts(*options)) {
         QCoreApplication application(qtArgc, qtArgv);
         return runNotas(*options, out, err, terminal);
     }

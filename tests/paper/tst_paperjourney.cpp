@@ -118,6 +118,12 @@ private slots:
             hits += !key[q].isEmpty() && wrong[q] == key[q];
         QVERIFY2(table.contains(QRegularExpression(QStringLiteral("luis\\.ztest %1 ").arg(hits))), qPrintable(table));
         QVERIFY(QFile::exists(path("leidos/revision.csv")));
+
+        // Reading alone, without a key, writes the same sheets.
+        const Run read = notas(dir.path(), { "--leer-papel", "solo", "escaneos" });
+        QVERIFY2(read.status == 0, qPrintable(read.out + read.err));
+        for (const char* name : { "ana.ztest", "luis.ztest", "20261210.ztest" })
+            QCOMPARE(QFile(path("solo/") + name).size(), QFile(path("leidos/") + name).size());
     }
 };
 
