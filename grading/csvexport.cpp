@@ -5,26 +5,7 @@
 
 #include "grading/classgrading.h"
 #include "platform/atomicfile.h"
-
-namespace {
-
-void appendField(QByteArray& out, const QString& text)
-{
-    const QByteArray bytes = text.toUtf8();
-    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\r') && !bytes.contains('\n')) {
-        out += bytes;
-        return;
-    }
-    out += '"';
-    for (const char c : bytes) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    out += '"';
-}
-
-} // namespace
+#include "platform/csvfield.h"
 
 QString gradeText(double grade)
 {
@@ -50,7 +31,7 @@ QByteArray classCsv(const ClassGrading& grading)
         letters[m] = answerLetters(AnswerMask(m), grading.key.testType).toLatin1();
     out.reserve(out.size() + grading.students.size() * (32 + 2 * grading.key.questions.size()));
     for (const StudentResult& s : grading.students) {
-        appendField(out, s.name);
+        appendCsvField(out, s.name);
         out += ',' + QByteArray::number(s.hits) + ',' + QByteArray::number(s.misses) + ','
             + QByteArray::number(s.blanks) + ',' + gradeText(s.grade).toLatin1();
         for (const int q : grading.key.questions) {

@@ -4,6 +4,7 @@
 #include <QSet>
 
 #include "platform/atomicfile.h"
+#include "platform/csvfield.h"
 #include "settings/settingsfile.h"
 #include "sheet/layout.h"
 #include "sheet/model.h"
@@ -21,28 +22,12 @@ QString letter(int testType, int answer)
     return testType == 1 ? QStringLiteral("V") : QStringLiteral("T");
 }
 
-void appendField(QByteArray& out, const QString& text)
-{
-    const QByteArray bytes = text.toUtf8();
-    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\r') && !bytes.contains('\n')) {
-        out += bytes;
-        return;
-    }
-    out += '"';
-    for (const char c : bytes) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    out += '"';
-}
-
 void appendRow(QByteArray& out, const QStringList& fields)
 {
     for (qsizetype i = 0; i < fields.size(); ++i) {
         if (i > 0)
             out += ',';
-        appendField(out, fields[i]);
+        appendCsvField(out, fields[i]);
     }
     out += "\r\n";
 }

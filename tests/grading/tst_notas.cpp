@@ -17,14 +17,11 @@
 
 #include "grading/classreport.h"
 #include "tests/grading/ztestfiles.h"
+#include "tests/support/notasprocess.h"
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-};
+using Run = NotasRun;
 
 // Where the design puts things, worked out here rather than asked of the
 // code under test, so that a fault in its geometry cannot move the probe
@@ -118,21 +115,7 @@ void TestNotas::initTestCase()
 
 Run TestNotas::notas(const QStringList& arguments)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    p.setProcessEnvironment(env);
-    p.setWorkingDirectory(dir_.path());
-    p.start(QStringLiteral(NOTAS_EXE), arguments);
-    Run run;
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.status = p.exitCode();
-    run.out = QString::fromUtf8(p.readAllStandardOutput());
-    run.err = QString::fromUtf8(p.readAllStandardError());
-    return run;
+    return runNotasProcess(QStringLiteral(NOTAS_EXE), dir_.path(), arguments, 60000);
 }
 
 // Every sheet of the workbook as rows of cell values, read by openpyxl.

@@ -4,38 +4,22 @@
 // saved on screen. Each test type has its own round.
 
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <opencv2/imgcodecs.hpp>
 
 #include "tests/grading/ztestfiles.h"
+#include "tests/support/notasprocess.h"
 #include "tests/support/scanmaker.h"
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-};
+using Run = NotasRun;
 
 Run notas(const QString& folder, const QStringList& arguments)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("DISPLAY"));
-    p.setProcessEnvironment(env);
-    p.setWorkingDirectory(folder);
-    p.start(QStringLiteral(NOTAS_EXE), arguments);
-    Run run;
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.status = p.exitCode();
-    run.out = QString::fromUtf8(p.readAllStandardOutput());
-    run.err = QString::fromUtf8(p.readAllStandardError());
-    return run;
+    return runNotasProcess(QStringLiteral(NOTAS_EXE), folder, arguments);
 }
 
 // Pen fills for the letters of each question ("A", "" for a blank...).

@@ -3,22 +3,18 @@
 // the QR library's own reader.
 
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "paper/sheetcode.h"
 #include "tests/grading/ztestfiles.h"
+#include "tests/support/notasprocess.h"
 #include "tests/support/pdfpages.h"
 #include "tests/support/qrread.h"
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-};
+using Run = NotasRun;
 
 // Sets the cell shape and letter case that every record of a test file
 // carries.
@@ -69,20 +65,7 @@ void TestPaperPrint::initTestCase()
 
 Run TestPaperPrint::notas(const QStringList& arguments)
 {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    env.remove(QStringLiteral("DISPLAY"));
-    p.setProcessEnvironment(env);
-    p.setWorkingDirectory(dir_.path());
-    p.start(QStringLiteral(NOTAS_EXE), arguments);
-    Run run;
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.status = p.exitCode();
-    run.out = QString::fromUtf8(p.readAllStandardOutput());
-    run.err = QString::fromUtf8(p.readAllStandardError());
-    return run;
+    return runNotasProcess(QStringLiteral(NOTAS_EXE), dir_.path(), arguments, 60000);
 }
 
 void TestPaperPrint::exitStatuses_data()
