@@ -1,12 +1,21 @@
 #include <cstdio>
+#include <cstdlib>
 
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTextStream>
+#include <QTranslator>
 
+#include "app/qtsharedsettings.h"
 #include "grading/notasprogram.h"
+#include "notas/notasdialogs.h"
+#include "notas/notasmemory.h"
+#include "notas/notaswindow.h"
 
 namespace {
 
@@ -19,6 +28,62 @@ void keepQtErrors(QtMsgType type, const QMessageLogContext&, const QString& mess
         std::fprintf(stderr, "%s\n", qPrintable(message));
 }
 
+void printUsageError(const QString& error)
+{
+    QTextStream err(stderr);
+    err << "zelvora-notas: " << error << "\nPruebe «zelvora-notas --help».\n";
+}
+
+bool graphicalSession()
+{
+    // An explicit platform (offscreen, vnc, ...) is the user's choice.
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return true;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// A display that is named but cannot be opened makes Qt end the process with
+// a fatal message while the application object is built. Without a window
+// to show, the program answers as it does in a remote shell: the usage line
+// and the status of a command it cannot run. Nothing has been written yet.
+void noDisplayAfterAll(QtMsgType type, const QMessageLogContext&, const QString&)
+{
+    if (type != QtFatalMsg)
+        return;
+    QString error;
+    (void)parseNotasArguments({}, error);
+    printUsageError(error);
+    std::fflush(stderr);
+    std::_Exit(kUsageError);
+}
+
+int runWindow(char* program)
+{
+    keepQtUserSettingsAway();
+    int qtArgc = 1;
+    char* qtArgv[] = { program, nullptr };
+    const QtMessageHandler previous = qInstallMessageHandler(noDisplayAfterAll);
+    QApplication application(qtArgc, qtArgv);
+    qInstallMessageHandler(previous);
+    QApplication::setApplicationName(QStringLiteral("zelvora-notas"));
+    QApplication::setApplicationVersion(QStringLiteral(ZELVORA_VERSION));
+    QApplication::setOrganizationName(QStringLiteral("Zelvora"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.zelvora.ZelvoraNotas"));
+
+    // Spanish whatever the user's locale, Qt's own buttons and dialogs too.
+    const QLocale spanish(QLocale::Spanish, QLocale::Spain);
+    QLocale::setDefault(spanish);
+    QTranslator qtTexts;
+    if (qtTexts.load(
+            spanish, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
+
+    QtNotasDialogs dialogs;
+    NotasWindow window(dialogs, notasMemoryPath());
+    window.show();
+    return QApplication::exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -29,12 +94,17 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
 
+    // Started from the menu, or with no word from a terminal of the
+    // desktop: the window. From a remote shell, the usage as ever.
+    if (arguments.isEmpty() && graphicalSession())
+        return runWindow(argv[0]);
+
     QTextStream out(stdout);
     QTextStream err(stderr);
     QString error;
     const std::optional<NotasOptions> options = parseNotasArguments(arguments, error);
     if (!options) {
-        err << "zelvora-notas: " << error << "\nPruebe «zelvora-notas --help».\n";
+        printUsageError(error);
         return kUsageError;
     }
     if (options->help) {
