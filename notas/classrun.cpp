@@ -89,7 +89,8 @@ std::optional<GradedClass> gradeInputs(Model& scratch, const QString& keyPath, c
         const std::optional<FileStamp> after = stampOf(path);
         if (student && (!before || !after || !sameStamp(*before, *after))) {
             student.reset();
-            why = after ? QStringLiteral("cambió mientras se calificaba") : QStringLiteral("desapareció mientras se calificaba");
+            why = after ? QStringLiteral("cambió mientras se calificaba")
+                        : QStringLiteral("desapareció mientras se calificaba");
         }
         if (student) {
             g.students.push_back(std::move(*student));

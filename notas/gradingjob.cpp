@@ -34,16 +34,20 @@ void GradingJob::start(const QString& keyPath, const QStringList& inputs, const 
         // A scratch model per thread: the readers fill its tables.
         auto scratch = std::make_unique<Model>();
         QString reason;
-        std::optional<GradedClass> graded = gradeInputs(*scratch, keyPath, inputs, options, run->cancel,
+        std::optional<GradedClass> graded = gradeInputs(
+            *scratch, keyPath, inputs, options, run->cancel,
             [&](int done, int total) {
                 const int percent = done * 100 / total;
                 if (percent == run->lastPercent || !self)
                     return;
                 run->lastPercent = percent;
-                QMetaObject::invokeMethod(self, [self, run, done, total] {
-                    if (self && self->run_ == run)
-                        emit self->progress(done, total);
-                }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    self,
+                    [self, run, done, total] {
+                        if (self && self->run_ == run)
+                            emit self->progress(done, total);
+                    },
+                    Qt::QueuedConnection);
             },
             reason);
         std::shared_ptr<const GradedClass> result;
@@ -51,18 +55,21 @@ void GradingJob::start(const QString& keyPath, const QStringList& inputs, const 
             result = std::make_shared<const GradedClass>(std::move(*graded));
         if (!self)
             return;
-        QMetaObject::invokeMethod(self, [self, run, result, reason] {
-            if (!self || self->run_ != run)
-                return;
-            const bool wasCancelled = run->cancel.load();
-            self->stop();
-            if (wasCancelled)
-                emit self->cancelled();
-            else if (result)
-                emit self->finished(result);
-            else
-                emit self->failed(reason);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            self,
+            [self, run, result, reason] {
+                if (!self || self->run_ != run)
+                    return;
+                const bool wasCancelled = run->cancel.load();
+                self->stop();
+                if (wasCancelled)
+                    emit self->cancelled();
+                else if (result)
+                    emit self->finished(result);
+                else
+                    emit self->failed(reason);
+            },
+            Qt::QueuedConnection);
     });
     thread_->start();
 }

@@ -15,8 +15,7 @@ public:
     // empty when cancelled.
     virtual QString openFile(QWidget* owner, const QString& title, const QString& folder, const QString& filter) = 0;
     // Any number of existing files; none when cancelled.
-    virtual QStringList openFiles(
-        QWidget* owner, const QString& title, const QString& folder, const QString& filter)
+    virtual QStringList openFiles(QWidget* owner, const QString& title, const QString& folder, const QString& filter)
         = 0;
     virtual QString openFolder(QWidget* owner, const QString& title, const QString& folder) = 0;
     // Where to write; the dialog asks before replacing a file.

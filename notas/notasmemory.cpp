@@ -1,8 +1,10 @@
 #include "notas/notasmemory.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -12,6 +14,23 @@ namespace {
 
 const QString kPenaltyNone = QStringLiteral("ninguna");
 const QString kPenaltyAutomatic = QStringLiteral("automatica");
+
+bool writeFresh(const QString& path, const NotasMemory& memory)
+{
+    QSettings file(path, QSettings::IniFormat);
+    file.setValue(QStringLiteral("carpetas/clave"), memory.keyFolder);
+    file.setValue(QStringLiteral("carpetas/respuestas"), memory.answersFolder);
+    file.setValue(QStringLiteral("carpetas/exportar"), memory.exportFolder);
+    QString penalty = kPenaltyNone;
+    if (memory.options.penaltyKind == PenaltyKind::Automatic)
+        penalty = kPenaltyAutomatic;
+    else if (memory.options.penaltyKind == PenaltyKind::Points)
+        penalty = QString::number(memory.options.penaltyPoints, 'g', 15);
+    file.setValue(QStringLiteral("opciones/penalizacion"), penalty);
+    file.setValue(QStringLiteral("opciones/escala"), QString::number(memory.options.scale, 'g', 15));
+    file.sync();
+    return file.status() == QSettings::NoError;
+}
 
 } // namespace
 
@@ -48,17 +67,14 @@ bool writeNotasMemory(const QString& path, const NotasMemory& memory)
 {
     if (!QDir().mkpath(QFileInfo(path).path()))
         return false;
-    QSettings file(path, QSettings::IniFormat);
-    file.setValue(QStringLiteral("carpetas/clave"), memory.keyFolder);
-    file.setValue(QStringLiteral("carpetas/respuestas"), memory.answersFolder);
-    file.setValue(QStringLiteral("carpetas/exportar"), memory.exportFolder);
-    QString penalty = kPenaltyNone;
-    if (memory.options.penaltyKind == PenaltyKind::Automatic)
-        penalty = kPenaltyAutomatic;
-    else if (memory.options.penaltyKind == PenaltyKind::Points)
-        penalty = QString::number(memory.options.penaltyPoints, 'g', 15);
-    file.setValue(QStringLiteral("opciones/penalizacion"), penalty);
-    file.setValue(QStringLiteral("opciones/escala"), QString::number(memory.options.scale, 'g', 15));
-    file.sync();
-    return file.status() == QSettings::NoError;
+    // Written whole beside the file, then put in its place: QSettings would
+    // refuse to write over a file it could not parse, and the window would
+    // then never remember anything again.
+    const QString fresh = path + QStringLiteral(".new");
+    QFile::remove(fresh);
+    if (!writeFresh(fresh, memory)) {
+        QFile::remove(fresh);
+        return false;
+    }
+    return ::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData()) == 0;
 }

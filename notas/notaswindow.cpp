@@ -5,9 +5,9 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QDragEnterEvent>
-#include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -402,8 +402,8 @@ void NotasWindow::startGrading()
         job_->cancel();
         showWaitingInputs();
         setBusy(false);
-        status_->setText(keyPath_.isEmpty() ? QStringLiteral("Elija la clave.")
-                                            : QStringLiteral("Añada los tests de la clase."));
+        status_->setText(
+            keyPath_.isEmpty() ? QStringLiteral("Elija la clave.") : QStringLiteral("Añada los tests de la clase."));
         return;
     }
     showWaitingInputs();
@@ -485,7 +485,8 @@ void NotasWindow::chooseAnswerFiles()
 
 void NotasWindow::chooseAnswerFolder()
 {
-    const QString path = dialogs_.openFolder(this, QStringLiteral("Añadir una carpeta de tests"), memory_.answersFolder);
+    const QString path
+        = dialogs_.openFolder(this, QStringLiteral("Añadir una carpeta de tests"), memory_.answersFolder);
     if (path.isEmpty())
         return;
     memory_.answersFolder = folderOf(path);

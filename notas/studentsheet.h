@@ -12,6 +12,6 @@ class StudentSheetDialog : public QDialog {
     Q_OBJECT
 
 public:
-    StudentSheetDialog(const QImage& sheet, const ClassGrading& grading, const StudentResult& student,
-        QWidget* parent = nullptr);
+    StudentSheetDialog(
+        const QImage& sheet, const ClassGrading& grading, const StudentResult& student, QWidget* parent = nullptr);
 };

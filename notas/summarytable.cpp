@@ -60,8 +60,9 @@ QVariant SummaryTableModel::data(const QModelIndex& index, int role) const
     case NotGraded:
         return label ? QStringLiteral("No calificados") : QString::number(graded_->grading.refused.size());
     case Reliability:
-        return label ? QStringLiteral("Fiabilidad (KR-20)")
-                     : c.reliability ? QString::number(*c.reliability, 'f', 2) : reliabilityUndefinedText();
+        return label        ? QStringLiteral("Fiabilidad (KR-20)")
+            : c.reliability ? QString::number(*c.reliability, 'f', 2)
+                            : reliabilityUndefinedText();
     case RowCount:
         break;
     }
