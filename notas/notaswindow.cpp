@@ -65,6 +65,7 @@ QTableView* tableView(QAbstractItemModel* model, const QString& accessibleName, 
     // Fixed row heights: with ten thousand rows, measuring each would be
     // what the table spends its time on.
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 8);
     view->horizontalHeader()->setStretchLastSection(true);
     view->setTabKeyNavigation(false);
     return view;
@@ -132,8 +133,9 @@ NotasWindow::NotasWindow(NotasDialogs& dialogs, const QString& memoryPath, QWidg
         progress_->setValue(done);
     });
     connect(job_, &GradingJob::finished, this, [this](std::shared_ptr<const GradedClass> graded) {
-        setBusy(false);
+        // Shown before the busy state ends, which enables the exports of it.
         showGraded(std::move(graded));
+        setBusy(false);
         emit gradingEnded();
     });
     connect(job_, &GradingJob::cancelled, this, [this] {
@@ -160,7 +162,7 @@ QWidget* NotasWindow::buildClassPanel()
     auto* layout = new QVBoxLayout(box);
 
     auto* keyRow = new QHBoxLayout;
-    auto* keyLabel = new QLabel(QStringLiteral("&Clave:"), box);
+    auto* keyLabel = new QLabel(QStringLiteral("Clave:"), box);
     keyEdit_ = new QLineEdit(box);
     keyEdit_->setReadOnly(true);
     keyEdit_->setAccessibleName(QStringLiteral("Clave"));
@@ -250,7 +252,7 @@ QWidget* NotasWindow::buildTabs()
     filter_->setAccessibleName(QStringLiteral("Buscar alumno"));
     filter_->setClearButtonEnabled(true);
     filterLabel->setBuddy(filter_);
-    onlyReview_ = new QCheckBox(QStringLiteral("Solo los &que hay que revisar"), studentsPage);
+    onlyReview_ = new QCheckBox(QStringLiteral("S&olo los que hay que revisar"), studentsPage);
     onlyReview_->setAccessibleName(QStringLiteral("Solo los alumnos a revisar"));
     filterRow->addWidget(filterLabel);
     filterRow->addWidget(filter_, 1);
@@ -279,7 +281,7 @@ QWidget* NotasWindow::buildTabs()
     auto* questionView = tableView(questionOrder_, QStringLiteral("Preguntas"), tabs_);
     questionView->setSortingEnabled(true);
     questionView->sortByColumn(QuestionTableModel::Question, Qt::AscendingOrder);
-    tabs_->addTab(questionView, QStringLiteral("&Preguntas"));
+    tabs_->addTab(questionView, QStringLiteral("Pre&guntas"));
 
     auto* summaryPage = new QWidget(tabs_);
     auto* summaryLayout = new QHBoxLayout(summaryPage);
@@ -308,9 +310,10 @@ QWidget* NotasWindow::buildExportPanel()
         QString name;
         void (NotasWindow::*command)();
     } exports[] = {
-        { QStringLiteral("CS&V…"), QStringLiteral("Exportar CSV"), &NotasWindow::exportCsv },
-        { QStringLiteral("Li&bro…"), QStringLiteral("Exportar libro de cálculo"), &NotasWindow::exportWorkbook },
-        { QStringLiteral("I&nforme PDF…"), QStringLiteral("Exportar informe de la clase en PDF"),
+        { QStringLiteral("&Notas en CSV…"), QStringLiteral("Exportar CSV"), &NotasWindow::exportCsv },
+        { QStringLiteral("Libro de cálculo (.&xlsx)…"), QStringLiteral("Exportar libro de cálculo"),
+            &NotasWindow::exportWorkbook },
+        { QStringLiteral("&Informe PDF…"), QStringLiteral("Exportar informe de la clase en PDF"),
             &NotasWindow::exportReport },
         { QStringLiteral("&Hojas corregidas…"), QStringLiteral("Exportar hojas corregidas a una carpeta"),
             &NotasWindow::exportSheets },
@@ -435,11 +438,14 @@ void NotasWindow::showGraded(std::shared_ptr<const GradedClass> graded)
     questions_->setClass(graded_);
     summary_->setClass(graded_);
     histogram_->setClass(graded_);
-    const int refused = int(graded_->grading.refused.size());
-    status_->setText(refused == 0 ? QStringLiteral("%1 alumnos calificados.").arg(graded_->grading.students.size())
-                                  : QStringLiteral("%1 alumnos calificados; %2 entradas rechazadas.")
-                                        .arg(graded_->grading.students.size())
-                                        .arg(refused));
+    const auto students = qsizetype(graded_->grading.students.size());
+    const auto refused = qsizetype(graded_->grading.refused.size());
+    QString text = students == 1 ? QStringLiteral("1 alumno calificado")
+                                 : QStringLiteral("%1 alumnos calificados").arg(students);
+    if (refused > 0)
+        text += refused == 1 ? QStringLiteral("; 1 entrada rechazada")
+                             : QStringLiteral("; %1 entradas rechazadas").arg(refused);
+    status_->setText(text + u'.');
 }
 
 void NotasWindow::setBusy(bool busy)

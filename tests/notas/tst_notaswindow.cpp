@@ -11,9 +11,11 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QLabel>
+#include <QMap>
 #include <QMimeData>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -106,6 +108,10 @@ void TestNotasWindow::gradesTheClassChosenThroughTheDialogs()
     QCOMPARE(states(window.inputList()),
         (QStringList { "ana.ztest: calificado", "bea.ztest: calificado",
             "roto.ztest: rechazado: no es un test: su longitud (40 bytes) no es múltiplo de 32" }));
+    for (QAbstractButton* b : window.findChildren<QAbstractButton*>()) {
+        if (b->accessibleName().startsWith(u"Exportar"))
+            QVERIFY2(b->isEnabled(), qPrintable(b->accessibleName()));
+    }
     const auto beaGrade = [&window] { return window.graded()->grading.students[1].grade; };
     QCOMPARE(beaGrade(), 5.0);
 
@@ -274,6 +280,26 @@ void TestNotasWindow::everyControlHasANameAndTakesTab()
             untabbable << QString::fromLatin1(w->metaObject()->className()) + u' ' + a->text(QAccessible::Name);
     }
     QVERIFY(controls > 10);
+    // Alt and a letter reaches each command; a letter used twice would only
+    // move between the two.
+    QStringList texts;
+    for (QAbstractButton* b : window.findChildren<QAbstractButton*>())
+        texts << b->text();
+    for (QLabel* l : window.findChildren<QLabel*>())
+        texts << l->text();
+    for (QTabWidget* t : window.findChildren<QTabWidget*>()) {
+        for (int i = 0; i < t->count(); ++i)
+            texts << t->tabText(i);
+    }
+    QMap<QChar, QString> mnemonics;
+    for (const QString& text : std::as_const(texts)) {
+        const qsizetype amp = text.indexOf(u'&');
+        if (amp < 0 || amp + 1 >= text.size())
+            continue;
+        const QChar letter = text[amp + 1].toLower();
+        QVERIFY2(!mnemonics.contains(letter), qPrintable(mnemonics.value(letter) + QStringLiteral(" / ") + text));
+        mnemonics.insert(letter, text);
+    }
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u", ")));
     QVERIFY2(untabbable.isEmpty(), qPrintable(untabbable.join(u", ")));
 }
