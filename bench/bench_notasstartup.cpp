@@ -86,7 +86,8 @@ int runNaive()
     tabs->addTab(summary, QStringLiteral("Resumen"));
     layout->addWidget(tabs, 1);
     auto* exports = new QHBoxLayout;
-    for (const char* text : { "Notas en CSV…", "Libro de cálculo (.xlsx)…", "Informe PDF…", "Hojas corregidas…" })
+    for (const char* text :
+        { "Notas en CSV…", "Libro de cálculo (.xlsx)…", "Informe PDF…", "Hojas corregidas…", "Imprimir informe…" })
         exports->addWidget(new QPushButton(QString::fromUtf8(text), central));
     layout->addLayout(exports);
     window.setCentralWidget(central);

@@ -1,6 +1,7 @@
 #include "notas/notasdialogs.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace {
@@ -28,6 +29,14 @@ QString QtNotasDialogs::openFolder(QWidget* owner, const QString& title, const Q
 QString QtNotasDialogs::saveFile(QWidget* owner, const QString& title, const QString& path, const QString& filter)
 {
     return QFileDialog::getSaveFileName(owner, title, path, filter, nullptr, kOptions);
+}
+
+int QtNotasDialogs::chooseCopies(QWidget* owner, const QString& title, const QString& printer)
+{
+    bool ok = false;
+    const int copies = QInputDialog::getInt(
+        owner, title, QStringLiteral("Copias para la impresora %1:").arg(printer), 1, 1, 999, 1, &ok);
+    return ok ? copies : 0;
 }
 
 void QtNotasDialogs::warn(QWidget* owner, const QString& title, const QString& text)

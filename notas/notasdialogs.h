@@ -20,6 +20,8 @@ public:
     virtual QString openFolder(QWidget* owner, const QString& title, const QString& folder) = 0;
     // Where to write; the dialog asks before replacing a file.
     virtual QString saveFile(QWidget* owner, const QString& title, const QString& path, const QString& filter) = 0;
+    // How many copies to print on `printer`, from 1; 0 when cancelled.
+    virtual int chooseCopies(QWidget* owner, const QString& title, const QString& printer) = 0;
     virtual void warn(QWidget* owner, const QString& title, const QString& text) = 0;
     virtual void inform(QWidget* owner, const QString& title, const QString& text) = 0;
 };
@@ -32,6 +34,7 @@ public:
     QStringList openFiles(QWidget* owner, const QString& title, const QString& folder, const QString& filter) override;
     QString openFolder(QWidget* owner, const QString& title, const QString& folder) override;
     QString saveFile(QWidget* owner, const QString& title, const QString& path, const QString& filter) override;
+    int chooseCopies(QWidget* owner, const QString& title, const QString& printer) override;
     void warn(QWidget* owner, const QString& title, const QString& text) override;
     void inform(QWidget* owner, const QString& title, const QString& text) override;
 };

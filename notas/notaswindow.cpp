@@ -28,6 +28,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "grading/classreport.h"
 #include "grading/feedbacksheet.h"
 #include "notas/classexport.h"
 #include "notas/gradingjob.h"
@@ -37,6 +38,7 @@
 #include "notas/studentsheet.h"
 #include "notas/studenttable.h"
 #include "notas/summarytable.h"
+#include "print/printer.h"
 #include "sheet/model.h"
 
 namespace {
@@ -317,6 +319,8 @@ QWidget* NotasWindow::buildExportPanel()
             &NotasWindow::exportReport },
         { QStringLiteral("&Hojas corregidas…"), QStringLiteral("Exportar hojas corregidas a una carpeta"),
             &NotasWindow::exportSheets },
+        { QStringLiteral("Imprimir infor&me…"), QStringLiteral("Imprimir el informe de la clase"),
+            &NotasWindow::printReport },
     };
     for (const auto& e : exports) {
         QPushButton* b = button(e.text, e.name, panel);
@@ -553,6 +557,34 @@ void NotasWindow::exportSheets()
         return;
     }
     status_->setText(QStringLiteral("Hojas corregidas escritas en %1.").arg(QDir::toNativeSeparators(folder)));
+}
+
+void NotasWindow::printReport()
+{
+    if (!graded_)
+        return;
+    const QString title = QStringLiteral("Imprimir informe");
+    const QString printer = defaultPrinterName();
+    if (printer.isEmpty()) {
+        dialogs_.warn(this, kTitle, QStringLiteral("No hay ninguna impresora predeterminada que acepte trabajos."));
+        return;
+    }
+    const int copies = dialogs_.chooseCopies(this, title, printer);
+    if (copies <= 0)
+        return;
+    QString error;
+    const QByteArray pdf = classReportPdf(graded_->grading, graded_->summary, graded_->questions);
+    if (pdf.isEmpty() || !printPdfOnDefaultPrinter(pdf, copies, QStringLiteral("Informe de la clase"), error)) {
+        dialogs_.warn(this, kTitle,
+            QStringLiteral("No se ha impreso el informe. %1")
+                .arg(pdf.isEmpty() ? QStringLiteral("No se pudo componer.") : error));
+        return;
+    }
+    const QString done = copies == 1
+        ? QStringLiteral("Informe enviado a la impresora %1.").arg(printer)
+        : QStringLiteral("Informe enviado a la impresora %1 (%2 copias).").arg(printer).arg(copies);
+    dialogs_.inform(this, kTitle, done);
+    status_->setText(done);
 }
 
 void NotasWindow::openStudent(int row)

@@ -62,6 +62,7 @@ public:
     void exportWorkbook();
     void exportReport();
     void exportSheets();
+    void printReport();
     void openStudent(int row);
 
 signals:

@@ -13,6 +13,8 @@ class ScriptedDialogs final : public NotasDialogs {
 public:
     std::deque<QString> files;
     std::deque<QStringList> fileLists;
+    std::deque<int> copies;
+    QStringList printers;
     QStringList warnings;
     QStringList notices;
 
@@ -29,6 +31,17 @@ public:
     }
     QString openFolder(QWidget*, const QString&, const QString&) override { return next(); }
     QString saveFile(QWidget*, const QString&, const QString&, const QString&) override { return next(); }
+    int chooseCopies(QWidget*, const QString&, const QString& printer) override
+    {
+        printers << printer;
+        if (copies.empty()) {
+            QTest::qFail("copies were asked for that the test did not expect", __FILE__, __LINE__);
+            return 0;
+        }
+        const int n = copies.front();
+        copies.pop_front();
+        return n;
+    }
     void warn(QWidget*, const QString&, const QString& text) override { warnings << text; }
     void inform(QWidget*, const QString&, const QString& text) override { notices << text; }
 
