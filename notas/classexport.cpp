@@ -61,7 +61,8 @@ bool exportClass(ExportKind kind, const QString& path, const GradedClass& graded
     return ok;
 }
 
-bool exportFeedbackSheets(const QString& folder, const GradedClass& graded, QStringList& problems)
+bool exportFeedbackSheets(const QString& folder, const GradedClass& graded, QStringList& problems,
+    const std::function<bool(int, int)>& progress)
 {
     if (!QDir().mkpath(folder)) {
         problems << QStringLiteral("No se puede crear la carpeta %1.").arg(folder);
@@ -70,7 +71,11 @@ bool exportFeedbackSheets(const QString& folder, const GradedClass& graded, QStr
     auto m = std::make_unique<Model>();
     prepareFeedbackModel(*m);
     QSet<QString> taken;
+    const int total = int(graded.grading.students.size());
+    int done = 0;
     for (const StudentResult& s : graded.grading.students) {
+        if (progress && !progress(done++, total))
+            return false;
         const QString path = QDir(folder).filePath(feedbackFileName(s.name, taken));
         // Students named by their folders get their sheets in the same folders.
         if (s.name.contains(QLatin1Char('/')) && !QDir().mkpath(QFileInfo(path).path())) {

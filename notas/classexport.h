@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QString>
 #include <QStringList>
 
@@ -15,4 +17,8 @@ bool exportClass(ExportKind kind, const QString& path, const GradedClass& graded
 // One corrected sheet per student in `folder`, named as the command line
 // names them. False with a line per sheet or folder that could not be
 // written in `problems`; the other sheets are written all the same.
-bool exportFeedbackSheets(const QString& folder, const GradedClass& graded, QStringList& problems);
+// `progress` (may be empty) hears after each student how many of how many
+// are done, and stops the export by returning false; each sheet is written
+// whole, so a stopped export leaves whole sheets only.
+bool exportFeedbackSheets(const QString& folder, const GradedClass& graded, QStringList& problems,
+    const std::function<bool(int, int)>& progress = {});

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
@@ -551,8 +552,33 @@ void NotasWindow::exportSheets()
         return;
     memory_.exportFolder = folder;
     remember();
+    // A sheet takes a few hundredths of a second, a class some seconds: the
+    // window shows how far it is and can stop between two whole sheets.
+    const std::shared_ptr<const GradedClass> graded = graded_;
+    const int total = int(graded->grading.students.size());
+    QProgressDialog progress(
+        QStringLiteral("Escribiendo las hojas corregidas…"), QStringLiteral("Cancelar"), 0, total, this);
+    progress.setWindowTitle(kTitle);
+    progress.setAccessibleName(QStringLiteral("Progreso de las hojas corregidas"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    int written = 0;
     QStringList problems;
-    if (!exportFeedbackSheets(folder, *graded_, problems)) {
+    const bool whole = exportFeedbackSheets(folder, *graded, problems, [&](int done, int) {
+        written = done;
+        progress.setValue(done);
+        return !progress.wasCanceled();
+    });
+    progress.reset();
+    if (!whole && problems.isEmpty()) {
+        dialogs_.inform(this, kTitle,
+            QStringLiteral("Cancelado: quedan escritas %1 de las %2 hojas en %3.")
+                .arg(written)
+                .arg(total)
+                .arg(QDir::toNativeSeparators(folder)));
+        return;
+    }
+    if (!whole) {
         dialogs_.warn(this, kTitle, problems.join(QLatin1Char('\n')));
         return;
     }

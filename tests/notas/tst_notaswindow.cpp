@@ -255,6 +255,13 @@ void TestNotasWindow::failedExportSaysSo()
     window.exportCsv();
     QCOMPARE(dialogs.warnings.size(), 1);
     QVERIFY(QFileInfo(path(QStringLiteral("notas.csv"))).size() > 0);
+
+    // The sheets of the students graded, none for the refused file.
+    dialogs.files = { path(QStringLiteral("hojas")) };
+    window.exportSheets();
+    QCOMPARE(dialogs.warnings.size(), 1);
+    QCOMPARE(QDir(path(QStringLiteral("hojas"))).entryList(QDir::Files, QDir::Name),
+        (QStringList { "ana.pdf", "bea.pdf" }));
 }
 
 void TestNotasWindow::everyControlHasANameAndTakesTab()
