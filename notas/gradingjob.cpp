@@ -21,12 +21,12 @@ GradingJob::GradingJob(QObject* parent)
 
 GradingJob::~GradingJob()
 {
-    stop();
+    abandon();
 }
 
 void GradingJob::start(const QString& keyPath, const QStringList& inputs, const GradingOptions& options)
 {
-    stop();
+    abandon();
     auto run = std::make_shared<Run>();
     run_ = run;
     QPointer<GradingJob> self(this);
@@ -61,7 +61,7 @@ void GradingJob::start(const QString& keyPath, const QStringList& inputs, const 
                 if (!self || self->run_ != run)
                     return;
                 const bool wasCancelled = run->cancel.load();
-                self->stop();
+                self->abandon();
                 if (wasCancelled)
                     emit self->cancelled();
                 else if (result)
@@ -80,13 +80,7 @@ void GradingJob::cancel()
         run_->cancel.store(true);
 }
 
-void GradingJob::wait()
-{
-    if (thread_)
-        thread_->wait();
-}
-
-void GradingJob::stop()
+void GradingJob::abandon()
 {
     cancel();
     if (thread_) {

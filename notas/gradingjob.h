@@ -23,10 +23,10 @@ public:
     ~GradingJob() override;
 
     void start(const QString& keyPath, const QStringList& inputs, const GradingOptions& options);
+    // Stops the run under way and reports nothing of it, not even the cancel.
+    void abandon();
     void cancel();
     bool running() const { return run_ != nullptr; }
-    // Blocks until the run under way, if any, has stopped.
-    void wait();
 
 signals:
     void progress(int done, int total);
@@ -36,7 +36,6 @@ signals:
 
 private:
     struct Run;
-    void stop();
 
     std::shared_ptr<Run> run_;
     QThread* thread_ = nullptr;

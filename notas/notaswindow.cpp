@@ -407,7 +407,7 @@ void NotasWindow::startGrading()
     summary_->setClass(nullptr);
     histogram_->setClass(nullptr);
     if (keyPath_.isEmpty() || inputs_.isEmpty()) {
-        job_->cancel();
+        job_->abandon();
         showWaitingInputs();
         setBusy(false);
         status_->setText(
