@@ -26,6 +26,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -254,6 +255,9 @@ QWidget* NotasWindow::buildTabs()
     filter_ = new QLineEdit(studentsPage);
     filter_->setAccessibleName(QStringLiteral("Buscar alumno"));
     filter_->setClearButtonEnabled(true);
+    // The button the line edit adds for clearing it has no name of its own.
+    for (QToolButton* clear : filter_->findChildren<QToolButton*>())
+        clear->setAccessibleName(QStringLiteral("Borrar la búsqueda"));
     filterLabel->setBuddy(filter_);
     onlyReview_ = new QCheckBox(QStringLiteral("S&olo los que hay que revisar"), studentsPage);
     onlyReview_->setAccessibleName(QStringLiteral("Solo los alumnos a revisar"));

@@ -1,11 +1,14 @@
 // A teacher's walk through the Notas window in a private X session, by the
-// keyboard alone: the program started without arguments, the key and the
-// class chosen in Qt's file dialogs, the table exported as CSV, the window
-// closed. What it writes is compared with the command line's CSV of the
-// same files.
+// keyboard alone: the program started without arguments, its controls read
+// back over the accessibility bus as a screen reader reads them, the key and
+// the class chosen in Qt's file dialogs, the table exported as CSV, the
+// window closed. What it writes is compared with the command line's CSV of
+// the same files.
+#include <algorithm>
 #include <chrono>
 #include <memory>
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -20,6 +23,27 @@
 using namespace std::chrono_literals;
 
 namespace {
+
+// Debian's own interpreter: the accessibility bindings are installed for it.
+const QString kPython = QStringLiteral("/usr/bin/python3");
+
+// Prints "role|name" for every object of the named application.
+const QString kTreeScript = QStringLiteral(R"(
+import sys, pyatspi
+def walk(node):
+    print("%s|%s" % (node.getRoleName(), (node.name or "").replace("\n", " ")))
+    for child in node:
+        if child is not None:
+            walk(child)
+for app in pyatspi.Registry.getDesktop(0):
+    if app is not None and app.name == sys.argv[1]:
+        walk(app)
+)");
+
+// Controls a person acts on; each must be read out by a name.
+const QStringList kControlRoles { QStringLiteral("push button"), QStringLiteral("check box"),
+    QStringLiteral("combo box"), QStringLiteral("spin button"), QStringLiteral("text"), QStringLiteral("table"),
+    QStringLiteral("page tab") };
 
 QByteArray readAll(const QString& path)
 {
@@ -41,8 +65,11 @@ private:
     QString folder(const QString& name) const { return work_.filePath(name); }
     // Focuses the newest window of the program named by `pattern`.
     bool focus(const QString& pattern);
+    QStringList accessibleObjects() const;
 
     XSession x_;
+    std::unique_ptr<QProcess> bus_;
+    QString busAddress_;
     QTemporaryDir work_;
     std::unique_ptr<QProcess> program_;
 };
@@ -54,9 +81,40 @@ void TestNotasJourney::initTestCase()
             QFAIL(qPrintable(
                 QStringLiteral("%1 is missing: bash scripts/deps.sh test installs it").arg(QLatin1String(tool))));
     }
+    QVERIFY2(QFileInfo::exists(kPython), "python3 is missing: bash scripts/deps.sh test installs it");
     QVERIFY(work_.isValid());
     const QString error = x_.start(1280, 900);
     QVERIFY2(error.isEmpty(), qPrintable(error));
+
+    // A session bus of our own: the accessibility bus is started on it on
+    // demand, and both end with it.
+    QVERIFY(QDir().mkpath(folder(QStringLiteral("bus"))));
+    QProcessEnvironment env = x_.environment();
+    env.insert(QStringLiteral("HOME"), folder(QStringLiteral("bus")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder(QStringLiteral("bus")));
+    bus_ = std::make_unique<QProcess>();
+    bus_->setProcessEnvironment(env);
+    bus_->setStandardErrorFile(QProcess::nullDevice());
+    bus_->start(QStringLiteral("dbus-daemon"),
+        { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1") });
+    QVERIFY(bus_->waitForStarted(10000));
+    QDeadlineTimer deadline(10s);
+    while (!bus_->canReadLine() && !deadline.hasExpired())
+        bus_->waitForReadyRead(int(deadline.remainingTime()));
+    busAddress_ = QString::fromLatin1(bus_->readLine()).trimmed();
+    QVERIFY2(!busAddress_.isEmpty(), "dbus-daemon gave no address");
+}
+
+QStringList TestNotasJourney::accessibleObjects() const
+{
+    QProcess python;
+    QProcessEnvironment env = x_.environment();
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress_);
+    python.setProcessEnvironment(env);
+    python.start(kPython, { QStringLiteral("-c"), kTreeScript, QStringLiteral("zelvora-notas") });
+    if (!python.waitForFinished(30000) || python.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(python.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 void TestNotasJourney::cleanupTestCase()
@@ -64,6 +122,11 @@ void TestNotasJourney::cleanupTestCase()
     if (program_ && program_->state() != QProcess::NotRunning) {
         program_->kill();
         program_->waitForFinished(5000);
+    }
+    if (bus_) {
+        bus_->terminate();
+        if (!bus_->waitForFinished(5000))
+            bus_->kill();
     }
     x_.stop();
 }
@@ -89,6 +152,9 @@ void TestNotasJourney::gradeAndExportByKeyboard()
     QProcessEnvironment env = x_.privateDesktopEnvironment(home);
     env.insert(QStringLiteral("CUPS_SERVER"), home + QStringLiteral("/runtime/no-cups.sock"));
     env.insert(QStringLiteral("CUPS_SERVERROOT"), home + QStringLiteral("/runtime"));
+    // A desktop whose user reads the screen through the accessibility bus.
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress_);
+    env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
     program_ = std::make_unique<QProcess>();
     program_->setProcessEnvironment(env);
     program_->setProcessChannelMode(QProcess::ForwardedChannels);
@@ -97,6 +163,29 @@ void TestNotasJourney::gradeAndExportByKeyboard()
 
     const QString main = QStringLiteral("^Zelvora Notas$");
     QVERIFY2(focus(main), "no window titled Zelvora Notas");
+
+    const QStringList wanted { QStringLiteral("push button|Elegir clave"), QStringLiteral("push button|Añadir tests"),
+        QStringLiteral("push button|Añadir carpeta"),
+        // A drop-down list is read out by its choice, after the label it is
+        // the buddy of.
+        QStringLiteral("label|Penalización:"), QStringLiteral("combo box|ninguna"),
+        QStringLiteral("spin button|Escala: la nota máxima"), QStringLiteral("text|Buscar alumno"),
+        QStringLiteral("check box|Solo los alumnos a revisar"), QStringLiteral("table|Alumnos"),
+        QStringLiteral("page tab|Preguntas"), QStringLiteral("page tab|Resumen"),
+        QStringLiteral("push button|Exportar CSV"), QStringLiteral("push button|Imprimir el informe de la clase") };
+    QStringList objects;
+    QStringList missing = wanted;
+    for (QDeadlineTimer deadline(30s); !missing.isEmpty() && !deadline.hasExpired(); QThread::msleep(200)) {
+        objects = accessibleObjects();
+        missing.removeIf([&objects](const QString& w) { return objects.contains(w); });
+    }
+    QVERIFY2(missing.isEmpty(),
+        qPrintable(QStringLiteral("not read out: %1\nread: %2").arg(missing.join(u", "), objects.join(u", "))));
+    for (const QString& object : std::as_const(objects)) {
+        const QString role = object.section(QLatin1Char('|'), 0, 0);
+        QVERIFY2(!kControlRoles.contains(role) || !object.section(QLatin1Char('|'), 1).trimmed().isEmpty(),
+            qPrintable(QStringLiteral("read out without a name: ") + object));
+    }
     x_.keys({ QStringLiteral("alt+e") });
     QVERIFY2(focus(QStringLiteral("^Elegir la clave$")), "Alt+E opened no dialog for the key");
     x_.type(key);
