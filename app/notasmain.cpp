@@ -1,21 +1,16 @@
+#include <cerrno>
+#include <climits>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include <unistd.h>
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QTextStream>
-#include <QTranslator>
 
-#include "app/qtsharedsettings.h"
 #include "grading/notasprogram.h"
-#include "notas/notasdialogs.h"
-#include "notas/notasmemory.h"
-#include "notas/notaswindow.h"
 
 namespace {
 
@@ -28,12 +23,6 @@ void keepQtErrors(QtMsgType type, const QMessageLogContext&, const QString& mess
         std::fprintf(stderr, "%s\n", qPrintable(message));
 }
 
-void printUsageError(const QString& error)
-{
-    QTextStream err(stderr);
-    err << "zelvora-notas: " << error << "\nPruebe «zelvora-notas --help».\n";
-}
-
 bool graphicalSession()
 {
     // An explicit platform (offscreen, vnc, ...) is the user's choice.
@@ -42,69 +31,54 @@ bool graphicalSession()
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-// A display that is named but cannot be opened makes Qt end the process with
-// a fatal message while the application object is built. Without a window
-// to show, the program answers as it does in a remote shell: the usage line
-// and the status of a command it cannot run. Nothing has been written yet.
-void noDisplayAfterAll(QtMsgType type, const QMessageLogContext&, const QString&)
+// The window's program: beside this one in a build or a portable copy, in
+// the packages' own folder for programs when run from where they install it.
+std::string windowProgram()
 {
-    if (type != QtFatalMsg)
-        return;
-    QString error;
-    (void)parseNotasArguments({}, error);
-    printUsageError(error);
-    std::fflush(stderr);
-    std::_Exit(kUsageError);
+    char self[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0)
+        return ZELVORA_INSTALL_WINDOW;
+    std::string folder(self, std::size_t(length));
+    folder.erase(folder.rfind('/'));
+    char installed[PATH_MAX];
+    if (::realpath(ZELVORA_INSTALL_BINDIR, installed) && folder == installed)
+        return ZELVORA_INSTALL_WINDOW;
+    return folder + "/zelvora-notas-ventana";
 }
 
-int runWindow(char* program)
+// Only returns when the window's program could not be started.
+int openWindow(char* program)
 {
-    keepQtUserSettingsAway();
-    int qtArgc = 1;
-    char* qtArgv[] = { program, nullptr };
-    const QtMessageHandler previous = qInstallMessageHandler(noDisplayAfterAll);
-    QApplication application(qtArgc, qtArgv);
-    qInstallMessageHandler(previous);
-    QApplication::setApplicationName(QStringLiteral("zelvora-notas"));
-    QApplication::setApplicationVersion(QStringLiteral(ZELVORA_VERSION));
-    QApplication::setOrganizationName(QStringLiteral("Zelvora"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.zelvora.ZelvoraNotas"));
-
-    // Spanish whatever the user's locale, Qt's own buttons and dialogs too.
-    const QLocale spanish(QLocale::Spanish, QLocale::Spain);
-    QLocale::setDefault(spanish);
-    QTranslator qtTexts;
-    if (qtTexts.load(
-            spanish, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTexts);
-
-    QtNotasDialogs dialogs;
-    NotasWindow window(dialogs, notasMemoryPath());
-    window.show();
-    return QApplication::exec();
+    const std::string window = windowProgram();
+    char* arguments[] = { program, nullptr };
+    ::execv(window.c_str(), arguments);
+    std::fprintf(
+        stderr, "zelvora-notas: no se puede abrir la ventana (%s): %s\n", window.c_str(), std::strerror(errno));
+    return kSomeNotGraded;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // Started from the menu, or with no word from a terminal of the
+    // desktop: the window. From a remote shell, the usage as ever.
+    if (argc <= 1 && graphicalSession())
+        return openWindow(argv[0]);
+
     // Read before Qt sees the command line, so no file name is taken for
     // one of Qt's own options.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
 
-    // Started from the menu, or with no word from a terminal of the
-    // desktop: the window. From a remote shell, the usage as ever.
-    if (arguments.isEmpty() && graphicalSession())
-        return runWindow(argv[0]);
-
     QTextStream out(stdout);
     QTextStream err(stderr);
     QString error;
     const std::optional<NotasOptions> options = parseNotasArguments(arguments, error);
     if (!options) {
-        printUsageError(error);
+        err << "zelvora-notas: " << error << "\nPruebe «zelvora-notas --help».\n";
         return kUsageError;
     }
     if (options->help) {
