@@ -285,25 +285,41 @@ QWidget* NotasWindow::buildTabs()
     });
     tabs_->addTab(studentsPage, QStringLiteral("&Alumnos"));
 
-    auto* questionView = tableView(questionOrder_, QStringLiteral("Preguntas"), tabs_);
-    questionView->setSortingEnabled(true);
-    questionView->sortByColumn(QuestionTableModel::Question, Qt::AscendingOrder);
-    tabs_->addTab(questionView, QStringLiteral("Pre&guntas"));
+    // The other two pages are made when first shown: a teacher often looks
+    // at the students only, and the window is usable sooner.
+    for (const QString& title : { QStringLiteral("Pre&guntas"), QStringLiteral("&Resumen") }) {
+        auto* page = new QWidget(tabs_);
+        auto* layout = new QHBoxLayout(page);
+        layout->setContentsMargins(0, 0, 0, 0);
+        tabs_->addTab(page, title);
+    }
+    connect(tabs_, &QTabWidget::currentChanged, this, &NotasWindow::fillPage);
+    return tabs_;
+}
 
-    auto* summaryPage = new QWidget(tabs_);
-    auto* summaryLayout = new QHBoxLayout(summaryPage);
-    auto* figures = tableView(summary_, QStringLiteral("Resumen de la clase"), summaryPage);
+void NotasWindow::fillPage(int index)
+{
+    QWidget* page = tabs_->widget(index);
+    if (index == 0 || !page || !page->findChildren<QWidget*>().isEmpty())
+        return;
+    auto* layout = static_cast<QHBoxLayout*>(page->layout());
+    if (index == 1) {
+        auto* questionView = tableView(questionOrder_, QStringLiteral("Preguntas"), page);
+        questionView->setSortingEnabled(true);
+        questionView->sortByColumn(QuestionTableModel::Question, Qt::AscendingOrder);
+        layout->addWidget(questionView);
+        return;
+    }
+    auto* figures = tableView(summary_, QStringLiteral("Resumen de la clase"), page);
     figures->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    summaryLayout->addWidget(figures, 1);
+    layout->addWidget(figures, 1);
     auto* histogramColumn = new QVBoxLayout;
-    auto* chart = new HistogramChart(*histogram_, summaryPage);
+    auto* chart = new HistogramChart(*histogram_, page);
     chart->setAccessibleName(QStringLiteral("Histograma de notas"));
     histogramColumn->addWidget(chart, 1);
-    auto* bins = tableView(histogram_, QStringLiteral("Alumnos por tramo de nota"), summaryPage);
+    auto* bins = tableView(histogram_, QStringLiteral("Alumnos por tramo de nota"), page);
     histogramColumn->addWidget(bins, 1);
-    summaryLayout->addLayout(histogramColumn, 1);
-    tabs_->addTab(summaryPage, QStringLiteral("&Resumen"));
-    return tabs_;
+    layout->addLayout(histogramColumn, 1);
 }
 
 QWidget* NotasWindow::buildExportPanel()

@@ -78,6 +78,7 @@ private:
     QWidget* buildClassPanel();
     QWidget* buildOptionsPanel();
     QWidget* buildTabs();
+    void fillPage(int index);
     QWidget* buildExportPanel();
     void applyOptions(const GradingOptions& options);
     void scheduleGrading();
