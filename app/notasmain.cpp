@@ -31,8 +31,9 @@ bool graphicalSession()
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-// The window's program: beside this one in a build or a portable copy, in
-// the packages' own folder for programs when run from where they install it.
+// The window's program: in the packages' own folder for programs when run
+// from where they install it; else beside this one, as in a build, or in
+// the same place relative to it, as in an install under another prefix.
 std::string windowProgram()
 {
     char self[PATH_MAX];
@@ -44,7 +45,10 @@ std::string windowProgram()
     char installed[PATH_MAX];
     if (::realpath(ZELVORA_INSTALL_BINDIR, installed) && folder == installed)
         return ZELVORA_INSTALL_WINDOW;
-    return folder + "/zelvora-notas-ventana";
+    const std::string beside = folder + "/zelvora-notas-ventana";
+    if (::access(beside.c_str(), X_OK) == 0)
+        return beside;
+    return folder + "/../libexec/zelvora/zelvora-notas-ventana";
 }
 
 // Only returns when the window's program could not be started.
