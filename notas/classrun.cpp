@@ -1,8 +1,13 @@
 #include "notas/classrun.h"
 
+#include <algorithm>
+#include <memory>
+#include <thread>
+
 #include <sys/stat.h>
 
 #include <QFile>
+#include <QThread>
 
 #include "grading/scoring.h"
 #include "sheet/model.h"
@@ -30,6 +35,29 @@ bool sameStamp(const FileStamp& a, const FileStamp& b)
 {
     return a.device == b.device && a.inode == b.inode && a.size == b.size && a.changed.tv_sec == b.changed.tv_sec
         && a.changed.tv_nsec == b.changed.tv_nsec;
+}
+
+// Below this many files a class is graded before threads would pay off.
+constexpr int kThreadsFrom = 64;
+constexpr int kMaxThreads = 4;
+
+struct FileOutcome {
+    std::optional<StudentResult> student;
+    QString reason;
+};
+
+FileOutcome gradeOne(Model& scratch, const QString& path, const GradingKey& key, const ScoringRules& rules)
+{
+    FileOutcome o;
+    const std::optional<FileStamp> before = stampOf(path);
+    o.student = gradeAnswerFile(scratch, path, key, rules, o.reason);
+    const std::optional<FileStamp> after = stampOf(path);
+    if (o.student && (!before || !after || !sameStamp(*before, *after))) {
+        o.student.reset();
+        o.reason = after ? QStringLiteral("cambió mientras se calificaba")
+                         : QStringLiteral("desapareció mientras se calificaba");
+    }
+    return o;
 }
 
 } // namespace
@@ -77,30 +105,49 @@ std::optional<GradedClass> gradeInputs(Model& scratch, const QString& keyPath, c
     const QStringList files = answerFiles(inputs, keyPath, missing);
     for (const RefusedFile& r : missing)
         result.inputs.push_back({ r.path, InputState::Refused, r.reason });
-    g.students.reserve(std::size_t(files.size()));
-    result.inputs.reserve(result.inputs.size() + std::size_t(files.size()));
-    int done = 0;
-    for (const QString& path : files) {
-        if (cancel.load(std::memory_order_relaxed))
-            return std::nullopt;
-        const std::optional<FileStamp> before = stampOf(path);
-        QString why;
-        std::optional<StudentResult> student = gradeAnswerFile(scratch, path, g.key, g.rules, why);
-        const std::optional<FileStamp> after = stampOf(path);
-        if (student && (!before || !after || !sameStamp(*before, *after))) {
-            student.reset();
-            why = after ? QStringLiteral("cambió mientras se calificaba")
-                        : QStringLiteral("desapareció mientras se calificaba");
+    const int count = int(files.size());
+    std::vector<FileOutcome> outcomes(std::size_t(count), FileOutcome {});
+    std::atomic<int> next { 0 };
+    std::atomic<int> done { 0 };
+    // Files are taken in turn by whichever thread is free; only the calling
+    // thread reports progress, so `progress` needs no lock.
+    const auto work = [&](Model& m, bool reports) {
+        for (int i = next.fetch_add(1); i < count; i = next.fetch_add(1)) {
+            if (cancel.load(std::memory_order_relaxed))
+                return;
+            outcomes[std::size_t(i)] = gradeOne(m, files[i], g.key, g.rules);
+            const int finished = done.fetch_add(1) + 1;
+            if (reports && progress)
+                progress(finished, count);
         }
-        if (student) {
-            g.students.push_back(std::move(*student));
-            result.inputs.push_back({ path, InputState::Graded, {} });
+    };
+    const int helpers = count < kThreadsFrom ? 0 : std::clamp(QThread::idealThreadCount(), 1, kMaxThreads) - 1;
+    std::vector<std::unique_ptr<Model>> models;
+    std::vector<std::thread> threads;
+    for (int h = 0; h < helpers; ++h) {
+        // A scratch model per thread: the readers fill its tables.
+        models.push_back(std::make_unique<Model>());
+        threads.emplace_back(work, std::ref(*models.back()), false);
+    }
+    work(scratch, true);
+    for (std::thread& t : threads)
+        t.join();
+    if (cancel.load())
+        return std::nullopt;
+    if (progress && count > 0)
+        progress(count, count);
+
+    g.students.reserve(std::size_t(count));
+    result.inputs.reserve(result.inputs.size() + std::size_t(count));
+    for (int i = 0; i < count; ++i) {
+        FileOutcome& o = outcomes[std::size_t(i)];
+        if (o.student) {
+            g.students.push_back(std::move(*o.student));
+            result.inputs.push_back({ files[i], InputState::Graded, {} });
         } else {
-            g.refused.push_back({ path, why });
-            result.inputs.push_back({ path, InputState::Refused, why });
+            g.refused.push_back({ files[i], o.reason });
+            result.inputs.push_back({ files[i], InputState::Refused, std::move(o.reason) });
         }
-        if (progress)
-            progress(++done, int(files.size()));
     }
     nameStudents(g.students);
     g.refused.insert(g.refused.begin(), missing.begin(), missing.end());

@@ -56,12 +56,14 @@ struct KeyDescription {
 };
 std::optional<KeyDescription> describeKey(Model& scratch, const QString& keyPath, QString& reason);
 
-// Grades the answer files the inputs name against the key. Each file is
-// looked at before and after it is read: one that vanishes or changes
-// meanwhile is refused, so no grade stands for a file that is no longer what
-// was read. Empty, with `reason` set, when the key cannot be used; empty
-// too when `cancel` was raised, so a cancelled run leaves nothing behind.
-// `progress` hears after each file how many of how many are done.
+// Grades the answer files the inputs name against the key, a large class on
+// several threads, each with a scratch model of its own (`scratch` is the
+// calling thread's). Each file is looked at before and after it is read: one
+// that vanishes or changes meanwhile is refused, so no grade stands for a
+// file that is no longer what was read. Empty, with `reason` set, when the
+// key cannot be used; empty too when `cancel` was raised, so a cancelled run
+// leaves nothing behind. `progress` hears, on the calling thread only, how
+// many of how many files are done, at the latest once all are.
 std::optional<GradedClass> gradeInputs(Model& scratch, const QString& keyPath, const QStringList& inputs,
     const GradingOptions& options, const std::atomic<bool>& cancel, const std::function<void(int, int)>& progress,
     QString& reason);

@@ -100,7 +100,7 @@ private slots:
 
 private:
     QString path(const QString& name) const { return dir_.filePath(name); }
-    std::optional<GradedClass> grade(const GradingOptions& options);
+    std::optional<GradedClass> grade(const GradingOptions& options, const QString& folder = QStringLiteral("clase"));
 
     QTemporaryDir dir_;
 };
@@ -116,15 +116,25 @@ void TestNotasTables::initTestCase()
         QVERIFY(writeBytes(
             path(QStringLiteral("clase/alumno%1.ztest").arg(i)), ztestFile(0, marksFromLetters(answers[i]))));
     QVERIFY(writeBytes(path(QStringLiteral("clase/roto.ztest")), QByteArray(40, 'x')));
+
+    // Large enough to be graded on several threads, every student different
+    // from the next, a refused file among them.
+    QVERIFY(QDir().mkpath(path(QStringLiteral("grande"))));
+    const QStringList letters { "A", "B", "C", "D", "E", "" };
+    for (int i = 0; i < 150; ++i) {
+        const QStringList sheet { letters[i % 6], letters[(i / 6) % 6], letters[(i / 36) % 6], letters[(i / 7) % 6] };
+        QVERIFY(writeBytes(path(QStringLiteral("grande/%1.ztest").arg(i, 3, 10, QLatin1Char('0'))),
+            ztestFile(0, marksFromLetters(sheet))));
+    }
+    QVERIFY(writeBytes(path(QStringLiteral("grande/077b.ztest")), QByteArray(64, 'x')));
 }
 
-std::optional<GradedClass> TestNotasTables::grade(const GradingOptions& options)
+std::optional<GradedClass> TestNotasTables::grade(const GradingOptions& options, const QString& folder)
 {
     auto scratch = std::make_unique<Model>();
     const std::atomic<bool> cancel { false };
     QString reason;
-    return gradeInputs(
-        *scratch, path(QStringLiteral("clave.ztest")), { path(QStringLiteral("clase")) }, options, cancel, {}, reason);
+    return gradeInputs(*scratch, path(QStringLiteral("clave.ztest")), { path(folder) }, options, cancel, {}, reason);
 }
 
 void TestNotasTables::studentsSort_data()
@@ -232,14 +242,21 @@ void TestNotasTables::optionsGradeAsTheCommandLine_data()
     QTest::addColumn<double>("points");
     QTest::addColumn<double>("scale");
     QTest::addColumn<QStringList>("flags");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<int>("students");
 
-    QTest::newRow("ninguna") << int(PenaltyKind::None) << 0.0 << 10.0 << QStringList {};
+    const QString small = QStringLiteral("clase");
+    QTest::newRow("ninguna") << int(PenaltyKind::None) << 0.0 << 10.0 << QStringList {} << small << 5;
     QTest::newRow("automática") << int(PenaltyKind::Automatic) << 0.0 << 10.0
-                                << QStringList { "--penalizacion", "auto" };
-    QTest::newRow("un número y otra escala")
-        << int(PenaltyKind::Points) << 0.5 << 20.0 << QStringList { "--penalizacion", "0,5", "--escala", "20" };
+                                << QStringList { "--penalizacion", "auto" } << small << 5;
+    QTest::newRow("un número y otra escala") << int(PenaltyKind::Points) << 0.5 << 20.0
+                                             << QStringList { "--penalizacion", "0,5", "--escala", "20" } << small << 5;
     // The number left in the box does not count once "ninguna" is chosen.
-    QTest::newRow("ninguna con un número escrito") << int(PenaltyKind::None) << 3.0 << 10.0 << QStringList {};
+    QTest::newRow("ninguna con un número escrito")
+        << int(PenaltyKind::None) << 3.0 << 10.0 << QStringList {} << small << 5;
+    // Graded on several threads, yet in the command line's order.
+    QTest::newRow("a large class") << int(PenaltyKind::Automatic) << 0.0 << 10.0
+                                   << QStringList { "--penalizacion", "auto" } << QStringLiteral("grande") << 150;
 }
 
 void TestNotasTables::optionsGradeAsTheCommandLine()
@@ -248,12 +265,14 @@ void TestNotasTables::optionsGradeAsTheCommandLine()
     QFETCH(double, points);
     QFETCH(double, scale);
     QFETCH(QStringList, flags);
+    QFETCH(QString, folder);
+    QFETCH(int, students);
 
     const QString csv = path(QStringLiteral("cli.csv"));
     QString error;
     const std::optional<NotasOptions> cli
         = parseNotasArguments(QStringList { "--clave", path(QStringLiteral("clave.ztest")), "--csv", csv } + flags
-                + QStringList { path(QStringLiteral("clase")) },
+                + QStringList { path(folder) },
             error);
     QVERIFY2(cli, qPrintable(error));
     QString out;
@@ -262,10 +281,11 @@ void TestNotasTables::optionsGradeAsTheCommandLine()
     QTextStream errStream(&err);
     QCOMPARE(runNotas(*cli, outStream, errStream, false), kSomeNotGraded);
 
-    const std::optional<GradedClass> window = grade({ PenaltyKind(kind), points, scale });
+    const std::optional<GradedClass> window = grade({ PenaltyKind(kind), points, scale }, folder);
     QVERIFY(window);
-    QCOMPARE(window->grading.students.size(), std::size_t(5));
+    QCOMPARE(window->grading.students.size(), std::size_t(students));
     QCOMPARE(window->grading.refused.size(), std::size_t(1));
+    QCOMPARE(window->inputs.size(), std::size_t(students + 1));
     QCOMPARE(QString::fromUtf8(classCsv(window->grading)), QString::fromUtf8(readAll(csv)));
 }
 
