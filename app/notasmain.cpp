@@ -14,15 +14,6 @@
 
 namespace {
 
-// Qt's notices about a desktop session this program does not use (no
-// runtime folder, no display) would mix with the list of refused files on
-// stderr and read as the class's problems; only its errors are let through.
-void keepQtErrors(QtMsgType type, const QMessageLogContext&, const QString& message)
-{
-    if (type == QtCriticalMsg || type == QtFatalMsg)
-        std::fprintf(stderr, "%s\n", qPrintable(message));
-}
-
 bool graphicalSession()
 {
     // An explicit platform (offscreen, vnc, ...) is the user's choice.
@@ -51,7 +42,9 @@ std::string windowProgram()
     return folder + "/../libexec/zelvora/zelvora-notas-ventana";
 }
 
-// Only returns when the window's program could not be started.
+// The window is a program of its own, so that the command line loads
+// neither Qt Widgets nor the printing system. Only returns when it could not
+// be started.
 int openWindow(char* program)
 {
     const std::string window = windowProgram();
@@ -60,6 +53,15 @@ int openWindow(char* program)
     std::fprintf(
         stderr, "zelvora-notas: no se puede abrir la ventana (%s): %s\n", window.c_str(), std::strerror(errno));
     return kSomeNotGraded;
+}
+
+// Qt's notices about a desktop session this program does not use (no
+// runtime folder, no display) would mix with the list of refused files on
+// stderr and read as the class's problems; only its errors are let through.
+void keepQtErrors(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(message));
 }
 
 } // namespace
