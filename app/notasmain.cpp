@@ -1,4 +1,8 @@
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include <unistd.h>
 
@@ -13,6 +17,47 @@
 #include "paper/scanreading.h"
 
 namespace {
+
+bool graphicalSession()
+{
+    // An explicit platform (offscreen, vnc, ...) is the user's choice.
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return true;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// The window's program: in the packages' own folder for programs when run
+// from where they install it; else beside this one, as in a build, or in
+// the same place relative to it, as in an install under another prefix.
+std::string windowProgram()
+{
+    char self[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0)
+        return ZELVORA_INSTALL_WINDOW;
+    std::string folder(self, std::size_t(length));
+    folder.erase(folder.rfind('/'));
+    char installed[PATH_MAX];
+    if (::realpath(ZELVORA_INSTALL_BINDIR, installed) && folder == installed)
+        return ZELVORA_INSTALL_WINDOW;
+    const std::string beside = folder + "/zelvora-notas-ventana";
+    if (::access(beside.c_str(), X_OK) == 0)
+        return beside;
+    return folder + "/../libexec/zelvora/zelvora-notas-ventana";
+}
+
+// The window is a program of its own, so that the command line loads
+// neither Qt Widgets nor the printing system. Only returns when it could not
+// be started.
+int openWindow(char* program)
+{
+    const std::string window = windowProgram();
+    char* arguments[] = { program, nullptr };
+    ::execv(window.c_str(), arguments);
+    std::fprintf(
+        stderr, "zelvora-notas: no se puede abrir la ventana (%s): %s\n", window.c_str(), std::strerror(errno));
+    return kSomeNotGraded;
+}
 
 // Qt's notices about a desktop session this program does not use (no
 // runtime folder, no display) would mix with the list of refused files on
@@ -40,6 +85,11 @@ bool needsFonts(const NotasOptions& o)
 
 int main(int argc, char** argv)
 {
+    // Started from the menu, or with no word from a terminal of the
+    // desktop: the window. From a remote shell, the usage as ever.
+    if (argc <= 1 && graphicalSession())
+        return openWindow(argv[0]);
+
     // Read before Qt sees the command line, so no file name is taken for
     // one of Qt's own options.
     QStringList arguments;

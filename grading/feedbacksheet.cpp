@@ -47,14 +47,21 @@ void prepareFeedbackModel(Model& m)
     resetPageRecord(m);
 }
 
-QByteArray feedbackSheetPdf(Model& m, const ClassGrading& grading, const StudentResult& student)
+bool drawFeedbackSheet(Model& m, const ClassGrading& grading, const StudentResult& student)
 {
     m.testFileName = student.path;
     if (readTestFile(m) != ReadResult::Accepted || m.settings.testType != grading.key.testType)
-        return {};
+        return false;
     m.keyCells = grading.key.cells;
     correctTest(m);
     buildSheet(m, 1);
+    return true;
+}
+
+QByteArray feedbackSheetPdf(Model& m, const ClassGrading& grading, const StudentResult& student)
+{
+    if (!drawFeedbackSheet(m, grading, student))
+        return {};
 
     QByteArray bytes;
     QBuffer buffer(&bytes);

@@ -19,7 +19,11 @@ QRectF feedbackSheetRect();
 void prepareFeedbackModel(Model& m);
 
 // The student's sheet read again from its file, corrected against the key
-// and built as "Corregir test" leaves it, on one A4 page under a header with
+// and built into m.sheetBitmap as "Corregir test" leaves it. False when the
+// file can no longer be read or is no longer of the key's test type.
+bool drawFeedbackSheet(Model& m, const ClassGrading& grading, const StudentResult& student);
+
+// That sheet on one A4 page under a header with
 // the student's hits, misses, blanks and grade. Empty when the file can no
 // longer be read.
 QByteArray feedbackSheetPdf(Model& m, const ClassGrading& grading, const StudentResult& student);

@@ -260,3 +260,51 @@ PrintResult printOnDefaultPrinter(const QImage& image, const PrintSettings& sett
     }
     return PrintResult::Printed;
 }
+
+bool printPdfOnDefaultPrinter(const QByteArray& pdf, int copies, const QString& title, QString& error)
+{
+    auto printer = attachDefaultPrinter();
+    if (!printer || !printer->dest->name || !*printer->dest->name) {
+        error = QStringLiteral("No hay ninguna impresora predeterminada que acepte trabajos.");
+        return false;
+    }
+    http_t* http = printer->http.get();
+    cups_dest_t* dest = printer->dest.get();
+    cups_dinfo_t* info = printer->info.get();
+    const QString name = QString::fromUtf8(dest->name);
+    int maxCopies = 0;
+    if (ipp_attribute_t* supported = cupsFindDestSupported(http, dest, info, CUPS_COPIES)) {
+        if (ippGetValueTag(supported) == IPP_TAG_RANGE)
+            ippGetRange(supported, 0, &maxCopies);
+        else if (ippGetValueTag(supported) == IPP_TAG_INTEGER)
+            maxCopies = ippGetInteger(supported, 0);
+    }
+    if (maxCopies > 0 && copies > maxCopies) {
+        error = maxCopies == 1
+            ? QStringLiteral("La impresora %1 imprime una sola copia por trabajo.").arg(name)
+            : QStringLiteral("La impresora %1 imprime como mucho %2 copias por trabajo.").arg(name).arg(maxCopies);
+        return false;
+    }
+    cups_option_t* options = nullptr;
+    int optionCount = cupsAddIntegerOption(CUPS_COPIES, std::max(1, copies), 0, &options);
+    const QByteArray job = title.toUtf8();
+    int jobId = 0;
+    const ipp_status_t created = cupsCreateDestJob(http, dest, info, &jobId, job.constData(), optionCount, options);
+    cupsFreeOptions(optionCount, options);
+    if (created > IPP_STATUS_OK_CONFLICTING || jobId == 0) {
+        error = QStringLiteral("La impresora %1 no acepta el trabajo: %2.")
+                    .arg(name, QString::fromUtf8(cupsLastErrorString()));
+        return false;
+    }
+    const bool sent = cupsStartDestDocument(http, dest, info, jobId, job.constData(), CUPS_FORMAT_PDF, 0, nullptr, 1)
+            == HTTP_STATUS_CONTINUE
+        && cupsWriteRequestData(http, pdf.constData(), std::size_t(pdf.size())) == HTTP_STATUS_CONTINUE
+        && cupsFinishDestDocument(http, dest, info) <= IPP_STATUS_OK_CONFLICTING;
+    if (!sent) {
+        error = QStringLiteral("El documento no llegó entero a la impresora %1: %2.")
+                    .arg(name, QString::fromUtf8(cupsLastErrorString()));
+        cupsCancelDestJob(http, dest, jobId);
+        return false;
+    }
+    return true;
+}

@@ -46,3 +46,10 @@ enum class PrintResult { Printed, DeviceUnavailable, NoPrinterName, DocumentLost
 // Prints `image` on one page of the default printer, on its own default
 // paper, stretched over the whole printable area, without any dialog.
 PrintResult printOnDefaultPrinter(const QImage& image, const PrintSettings& settings);
+
+// Sends a finished PDF document, every page of it, to the default printer as
+// the job `title`, in `copies` copies. Unlike the sheet, whose run never
+// reports how the page went out, a document that did not reach the
+// scheduler whole is told: false with `error` in Spanish, the job cancelled.
+// More copies than the queue allows are refused before anything is sent.
+bool printPdfOnDefaultPrinter(const QByteArray& pdf, int copies, const QString& title, QString& error);

@@ -2,7 +2,7 @@
 # Fails when a room (top-level source folder) includes a header of a room
 # above it. The order, ground first:
 #   platform < render < sheet < view < settings < testfile, registry, print
-#   < paper < grading < app
+#   < paper < grading < notas < app
 # Rooms on one floor do not include each other. sheet/model.h, the one
 # shared state, may be read from every room. Usage: scripts/check-rooms.sh
 set -euo pipefail
@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 declare -A floor=(
     [platform]=0 [render]=1 [sheet]=2 [view]=3 [settings]=4
-    [testfile]=5 [registry]=5 [print]=5 [paper]=6 [grading]=7 [app]=8
+    [testfile]=5 [registry]=5 [print]=5 [paper]=6 [grading]=7 [notas]=8 [app]=9
 )
 
 bad=0

@@ -349,6 +349,10 @@ void TestPackage::packagesPassTheChecks()
                 tree + QStringLiteral("/usr/share/metainfo/") + id + QStringLiteral(".metainfo.xml") });
         QVERIFY2(appstream.status == 0, appstream.output.constData());
     }
+    // The class grading window's own entry, under the full edition's data.
+    const Result notas = run(QStringLiteral("desktop-file-validate"),
+        { tree + QStringLiteral("/usr/share/applications/org.zelvora.ZelvoraNotas.desktop") });
+    QVERIFY2(notas.status == 0 && notas.output.trimmed().isEmpty(), notas.output.constData());
 }
 
 void TestPackage::installedProgramKeepsItsFilesWithTheUser()

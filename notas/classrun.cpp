@@ -1,0 +1,158 @@
+#include "notas/classrun.h"
+
+#include <algorithm>
+#include <memory>
+#include <thread>
+
+#include <sys/stat.h>
+
+#include <QFile>
+#include <QThread>
+
+#include "grading/scoring.h"
+#include "sheet/model.h"
+
+namespace {
+
+// What tells a file apart from itself a moment later: which file it is, its
+// size and its last change, to the nanosecond.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec changed {};
+};
+
+std::optional<FileStamp> stampOf(const QString& path)
+{
+    struct stat st { };
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return FileStamp { st.st_dev, st.st_ino, st.st_size, st.st_mtim };
+}
+
+bool sameStamp(const FileStamp& a, const FileStamp& b)
+{
+    return a.device == b.device && a.inode == b.inode && a.size == b.size && a.changed.tv_sec == b.changed.tv_sec
+        && a.changed.tv_nsec == b.changed.tv_nsec;
+}
+
+// Below this many files a class is graded before threads would pay off.
+constexpr int kThreadsFrom = 64;
+constexpr int kMaxThreads = 4;
+
+struct FileOutcome {
+    std::optional<StudentResult> student;
+    QString reason;
+};
+
+FileOutcome gradeOne(Model& scratch, const QString& path, const GradingKey& key, const ScoringRules& rules)
+{
+    FileOutcome o;
+    const std::optional<FileStamp> before = stampOf(path);
+    o.student = gradeAnswerFile(scratch, path, key, rules, o.reason);
+    const std::optional<FileStamp> after = stampOf(path);
+    if (o.student && (!before || !after || !sameStamp(*before, *after))) {
+        o.student.reset();
+        o.reason = after ? QStringLiteral("cambió mientras se calificaba")
+                         : QStringLiteral("desapareció mientras se calificaba");
+    }
+    return o;
+}
+
+} // namespace
+
+ScoringRules scoringRules(const GradingOptions& options, const GradingKey& key)
+{
+    ScoringRules rules;
+    rules.scale = options.scale;
+    switch (options.penaltyKind) {
+    case PenaltyKind::None:
+        rules.penalty = 0;
+        break;
+    case PenaltyKind::Automatic:
+        rules.penalty = automaticPenalty(key.answers);
+        break;
+    case PenaltyKind::Points:
+        rules.penalty = options.penaltyPoints;
+        break;
+    }
+    return rules;
+}
+
+std::optional<KeyDescription> describeKey(Model& scratch, const QString& keyPath, QString& reason)
+{
+    const std::optional<GradingKey> key = readGradingKey(scratch, keyPath, reason);
+    if (!key)
+        return std::nullopt;
+    return KeyDescription { testTypeName(key->testType), int(key->questions.size()) };
+}
+
+std::optional<GradedClass> gradeInputs(Model& scratch, const QString& keyPath, const QStringList& inputs,
+    const GradingOptions& options, const std::atomic<bool>& cancel, const std::function<void(int, int)>& progress,
+    QString& reason)
+{
+    GradedClass result;
+    ClassGrading& g = result.grading;
+    g.keyPath = keyPath;
+    std::optional<GradingKey> key = readGradingKey(scratch, keyPath, reason);
+    if (!key)
+        return std::nullopt;
+    g.key = std::move(*key);
+    g.rules = scoringRules(options, g.key);
+
+    std::vector<RefusedFile> missing;
+    const QStringList files = answerFiles(inputs, keyPath, missing);
+    for (const RefusedFile& r : missing)
+        result.inputs.push_back({ r.path, InputState::Refused, r.reason });
+    const int count = int(files.size());
+    std::vector<FileOutcome> outcomes(std::size_t(count), FileOutcome {});
+    std::atomic<int> next { 0 };
+    std::atomic<int> done { 0 };
+    // Files are taken in turn by whichever thread is free; only the calling
+    // thread reports progress, so `progress` needs no lock.
+    const auto work = [&](Model& m, bool reports) {
+        for (int i = next.fetch_add(1); i < count; i = next.fetch_add(1)) {
+            if (cancel.load(std::memory_order_relaxed))
+                return;
+            outcomes[std::size_t(i)] = gradeOne(m, files[i], g.key, g.rules);
+            const int finished = done.fetch_add(1) + 1;
+            if (reports && progress)
+                progress(finished, count);
+        }
+    };
+    const int helpers = count < kThreadsFrom ? 0 : std::clamp(QThread::idealThreadCount(), 1, kMaxThreads) - 1;
+    std::vector<std::unique_ptr<Model>> models;
+    std::vector<std::thread> threads;
+    for (int h = 0; h < helpers; ++h) {
+        // A scratch model per thread: the readers fill its tables.
+        models.push_back(std::make_unique<Model>());
+        threads.emplace_back(work, std::ref(*models.back()), false);
+    }
+    work(scratch, true);
+    for (std::thread& t : threads)
+        t.join();
+    if (cancel.load())
+        return std::nullopt;
+    if (progress && count > 0)
+        progress(count, count);
+
+    g.students.reserve(std::size_t(count));
+    result.inputs.reserve(result.inputs.size() + std::size_t(count));
+    for (int i = 0; i < count; ++i) {
+        FileOutcome& o = outcomes[std::size_t(i)];
+        if (o.student) {
+            g.students.push_back(std::move(*o.student));
+            result.inputs.push_back({ files[i], InputState::Graded, {} });
+        } else {
+            g.refused.push_back({ files[i], o.reason });
+            result.inputs.push_back({ files[i], InputState::Refused, std::move(o.reason) });
+        }
+    }
+    nameStudents(g.students);
+    g.refused.insert(g.refused.begin(), missing.begin(), missing.end());
+    result.summary = summarizeClass(g.students, g.key);
+    result.questions = analyseQuestions(g.students, g.key);
+    result.doubtfulCells.assign(g.students.size(), 0);
+    return result;
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include <QString>
+#include <QStringList>
+
+#include "grading/classgrading.h"
+#include "grading/statistics.h"
+
+struct Model;
+
+// The penalty as the window offers it: none, the one the key's number of
+// answers gives, or a number of points per wrong answer.
+enum class PenaltyKind { None, Automatic, Points };
+
+struct GradingOptions {
+    PenaltyKind penaltyKind = PenaltyKind::None;
+    double penaltyPoints = 0;
+    double scale = 10;
+};
+
+// The rules the command line's --penalizacion and --escala give for the
+// same choice, so that both grade a class alike.
+ScoringRules scoringRules(const GradingOptions& options, const GradingKey& key);
+
+// What happened to one answer file of the class. Inputs wait until a
+// grading with a usable key has looked at them.
+enum class InputState { Waiting, Graded, Refused };
+
+struct InputRow {
+    QString path;
+    InputState state = InputState::Refused;
+    QString reason;
+};
+
+// One complete grading of the class, ready for the tables and the exports.
+struct GradedClass {
+    ClassGrading grading;
+    ClassSummary summary;
+    std::vector<QuestionAnalysis> questions;
+    // Every answer file and input that named nothing, in the order given.
+    std::vector<InputRow> inputs;
+    // Cells of each student's sheet, by the order of grading.students, that
+    // a reader of paper could not decide; all 0 for sheets made on screen.
+    std::vector<int> doubtfulCells;
+};
+
+// What the key says about itself before anything is graded.
+struct KeyDescription {
+    QString testType;
+    int questions = 0;
+};
+std::optional<KeyDescription> describeKey(Model& scratch, const QString& keyPath, QString& reason);
+
+// Grades the answer files the inputs name against the key, a large class on
+// several threads, each with a scratch model of its own (`scratch` is the
+// calling thread's). Each file is looked at before and after it is read: one
+// that vanishes or changes meanwhile is refused, so no grade stands for a
+// file that is no longer what was read. Empty, with `reason` set, when the
+// key cannot be used; empty too when `cancel` was raised, so a cancelled run
+// leaves nothing behind. `progress` hears, on the calling thread only, how
+// many of how many files are done, at the latest once all are.
+std::optional<GradedClass> gradeInputs(Model& scratch, const QString& keyPath, const QStringList& inputs,
+    const GradingOptions& options, const std::atomic<bool>& cancel, const std::function<void(int, int)>& progress,
+    QString& reason);

@@ -1,0 +1,178 @@
+// "Imprimir informe" through the private CUPS schedulers the print tests
+// start: "main", whose default queue "zelvora" takes many copies and whose
+// "rejecting" refuses jobs, and "single", which takes one copy a job.
+#include <optional>
+
+#include <cups/cups.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include "notas/notaswindow.h"
+#include "tests/grading/ztestfiles.h"
+#include "tests/notas/scripteddialogs.h"
+
+namespace {
+
+const QString kState = QStringLiteral(ZELVORA_CUPS_STATE);
+
+void useScheduler(const QString& name, const QString& queue)
+{
+    const QString dir = kState + QLatin1Char('/') + name;
+    qputenv("CUPS_SERVER", QFile::encodeName(dir + QStringLiteral("/cups.sock")));
+    qputenv("CUPS_SERVERROOT", QFile::encodeName(dir + QStringLiteral("/etc")));
+    qputenv("PRINTER", queue.toUtf8());
+    // The library keeps the server it found first; make it look again.
+    cupsSetServer(nullptr);
+}
+
+struct Job {
+    int id = 0;
+    int state = 0;
+    QString name;
+    int copies = 0;
+};
+
+QList<Job> jobs(const QString& queue)
+{
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOBS);
+    const QByteArray uri = "ipp://localhost/printers/" + queue.toUtf8();
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.constData());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
+    static const char* const wanted[] = { "job-id", "job-state", "job-name", "copies" };
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr, wanted);
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    QList<Job> found;
+    if (!response)
+        return found;
+    Job job;
+    for (ipp_attribute_t* a = ippFirstAttribute(response);; a = ippNextAttribute(response)) {
+        const char* name = a ? ippGetName(a) : nullptr;
+        if (!name) {
+            if (job.id != 0)
+                found.append(job);
+            job = Job {};
+            if (!a)
+                break;
+            continue;
+        }
+        const QLatin1String n(name);
+        if (n == QLatin1String("job-id"))
+            job.id = ippGetInteger(a, 0);
+        else if (n == QLatin1String("job-state"))
+            job.state = ippGetInteger(a, 0);
+        else if (n == QLatin1String("job-name"))
+            job.name = QString::fromUtf8(ippGetString(a, 0, nullptr));
+        else if (n == QLatin1String("copies"))
+            job.copies = ippGetInteger(a, 0);
+    }
+    ippDelete(response);
+    return found;
+}
+
+// Other suites print on the same schedulers meanwhile; the report's jobs
+// are told apart by their name.
+const QString kJobName = QStringLiteral("Informe de la clase");
+
+int lastReportId(const QString& queue)
+{
+    int id = 0;
+    for (const Job& job : jobs(queue)) {
+        if (job.name == kJobName)
+            id = std::max(id, job.id);
+    }
+    return id;
+}
+
+std::optional<Job> finishedReportAfter(const QString& queue, int previous)
+{
+    QDeadlineTimer deadline(20000);
+    while (!deadline.hasExpired()) {
+        for (const Job& job : jobs(queue)) {
+            if (job.name == kJobName && job.id > previous && job.state >= IPP_JSTATE_CANCELED)
+                return job;
+        }
+        QThread::msleep(100);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+class TestNotasPrint : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void printReport_data();
+    void printReport();
+
+private:
+    QTemporaryDir dir_;
+};
+
+void TestNotasPrint::initTestCase()
+{
+    QVERIFY(dir_.isValid());
+    QVERIFY(QDir().mkpath(dir_.filePath(QStringLiteral("clase"))));
+    QVERIFY(writeBytes(dir_.filePath(QStringLiteral("clave.ztest")), ztestFile(0, marksFromLetters({ "A", "B" }))));
+    QVERIFY(writeBytes(dir_.filePath(QStringLiteral("clase/ana.ztest")), ztestFile(0, marksFromLetters({ "A", "C" }))));
+}
+
+void TestNotasPrint::printReport_data()
+{
+    QTest::addColumn<QString>("scheduler");
+    QTest::addColumn<QString>("queue");
+    // 0: the copies are not asked for.
+    QTest::addColumn<int>("copies");
+    QTest::addColumn<QString>("notice");
+    QTest::addColumn<QString>("warning");
+
+    QTest::newRow("two copies") << QStringLiteral("main") << QStringLiteral("zelvora") << 2
+                                << QStringLiteral("Informe enviado a la impresora zelvora (2 copias).") << QString();
+    QTest::newRow("a queue that refuses jobs")
+        << QStringLiteral("main") << QStringLiteral("rejecting") << 0 << QString()
+        << QStringLiteral("No hay ninguna impresora predeterminada que acepte trabajos.");
+    QTest::newRow("more copies than the queue allows")
+        << QStringLiteral("single") << QStringLiteral("zelvora") << 3 << QString()
+        << QStringLiteral("No se ha impreso el informe. La impresora zelvora imprime una sola copia por trabajo.");
+}
+
+void TestNotasPrint::printReport()
+{
+    QFETCH(QString, scheduler);
+    QFETCH(QString, queue);
+    QFETCH(int, copies);
+    QFETCH(QString, notice);
+    QFETCH(QString, warning);
+
+    useScheduler(scheduler, queue);
+    const int previous = lastReportId(queue);
+    ScriptedDialogs dialogs;
+    if (copies > 0)
+        dialogs.copies = { copies };
+    NotasWindow window(dialogs, dir_.filePath(QStringLiteral("notas.ini")));
+    window.setKey(dir_.filePath(QStringLiteral("clave.ztest")));
+    window.addInputs({ dir_.filePath(QStringLiteral("clase")) });
+    QVERIFY(QTest::qWaitFor([&window] { return !window.grading(); }, 60000));
+
+    window.printReport();
+    QCOMPARE(dialogs.notices, notice.isEmpty() ? QStringList() : QStringList { notice });
+    QCOMPARE(dialogs.warnings, warning.isEmpty() ? QStringList() : QStringList { warning });
+    if (notice.isEmpty()) {
+        QCOMPARE(lastReportId(queue), previous);
+        return;
+    }
+    QCOMPARE(dialogs.printers, QStringList { queue });
+    const std::optional<Job> job = finishedReportAfter(queue, previous);
+    QVERIFY(job);
+    QCOMPARE(job->state, int(IPP_JSTATE_COMPLETED));
+    QCOMPARE(job->copies, copies);
+}
+
+QTEST_MAIN(TestNotasPrint)
+#include "tst_notasprint.moc"
