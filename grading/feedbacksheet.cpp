@@ -1,6 +1,9 @@
 #include "grading/feedbacksheet.h"
 
+#include <memory>
+
 #include <QBuffer>
+#include <QDir>
 #include <QFileInfo>
 #include <QFont>
 #include <QPageSize>
@@ -9,6 +12,7 @@
 
 #include "grading/classgrading.h"
 #include "grading/csvexport.h"
+#include "platform/atomicfile.h"
 #include "settings/settingsfile.h"
 #include "sheet/layout.h"
 #include "sheet/model.h"
@@ -104,4 +108,39 @@ QString feedbackFileName(const QString& studentName, QSet<QString>& taken)
         name = QStringLiteral("%1-%2.pdf").arg(base).arg(n);
     taken.insert(name.toLower());
     return name;
+}
+
+bool writeFeedbackSheets(const QString& folder, const ClassGrading& grading,
+    const std::function<void(SheetProblem, const QString&)>& problem, const std::function<bool(int, int)>& progress)
+{
+    if (!QDir().mkpath(folder)) {
+        problem(SheetProblem::FolderNotMade, folder);
+        return false;
+    }
+    auto m = std::make_unique<Model>();
+    prepareFeedbackModel(*m);
+    QSet<QString> taken;
+    bool whole = true;
+    const int total = int(grading.students.size());
+    int done = 0;
+    for (const StudentResult& s : grading.students) {
+        if (progress && !progress(done++, total))
+            return false;
+        const QString path = QDir(folder).filePath(feedbackFileName(s.name, taken));
+        // Students named by their folders get their sheets in the same folders.
+        if (s.name.contains(QLatin1Char('/')) && !QDir().mkpath(QFileInfo(path).path())) {
+            problem(SheetProblem::FolderNotMade, QFileInfo(path).path());
+            whole = false;
+            continue;
+        }
+        const QByteArray pdf = feedbackSheetPdf(*m, grading, s);
+        if (pdf.isEmpty()) {
+            problem(SheetProblem::FileUnreadable, s.path);
+            whole = false;
+        } else if (!writeFileAtomically(path, pdf)) {
+            problem(SheetProblem::NotWritten, path);
+            whole = false;
+        }
+    }
+    return whole;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QByteArray>
 #include <QRectF>
 #include <QSet>
@@ -33,3 +35,21 @@ QByteArray feedbackSheetPdf(Model& m, const ClassGrading& grading, const Student
 // gives "3A/ana.pdf"). A name an earlier student took, whatever its case,
 // gets "-2", "-3", ...
 QString feedbackFileName(const QString& studentName, QSet<QString>& taken);
+
+enum class SheetProblem {
+    // The folder named, or a student's subfolder, could not be made.
+    FolderNotMade,
+    // The student's file can no longer be read: no sheet for them.
+    FileUnreadable,
+    NotWritten,
+};
+
+// Writes one sheet per student into `folder`, each named by
+// feedbackFileName, in subfolders where the name has them. `problem` hears
+// of each sheet that is missing and why (with the folder, file or sheet it
+// concerns); `progress`, when given, is asked before each sheet with how
+// many of how many are done and stops the run by answering false. True when
+// every sheet was written.
+bool writeFeedbackSheets(const QString& folder, const ClassGrading& grading,
+    const std::function<void(SheetProblem, const QString&)>& problem,
+    const std::function<bool(int, int)>& progress = {});

@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -276,32 +275,19 @@ QString outputOverInput(const NotasOptions& o, const QStringList& files)
 
 bool writeSheets(const QString& folder, const ClassGrading& g, QTextStream& err)
 {
-    if (!QDir().mkpath(folder)) {
-        err << "zelvora-notas: no se puede crear la carpeta " << folder << '\n';
-        return false;
-    }
-    auto m = std::make_unique<Model>();
-    prepareFeedbackModel(*m);
-    QSet<QString> taken;
-    bool ok = true;
-    for (const StudentResult& s : g.students) {
-        const QString path = QDir(folder).filePath(feedbackFileName(s.name, taken));
-        // Students named by their folders get their sheets in the same folders.
-        if (s.name.contains(QLatin1Char('/')) && !QDir().mkpath(QFileInfo(path).path())) {
-            err << "zelvora-notas: no se puede crear la carpeta " << QFileInfo(path).path() << '\n';
-            ok = false;
-            continue;
+    return writeFeedbackSheets(folder, g, [&err](SheetProblem problem, const QString& what) {
+        switch (problem) {
+        case SheetProblem::FolderNotMade:
+            err << "zelvora-notas: no se puede crear la carpeta " << what << '\n';
+            break;
+        case SheetProblem::FileUnreadable:
+            err << "zelvora-notas: " << what << ": ya no se puede leer; falta su hoja\n";
+            break;
+        case SheetProblem::NotWritten:
+            err << "zelvora-notas: no se puede escribir " << what << '\n';
+            break;
         }
-        const QByteArray pdf = feedbackSheetPdf(*m, g, s);
-        if (pdf.isEmpty()) {
-            err << "zelvora-notas: " << s.path << ": ya no se puede leer; falta su hoja\n";
-            ok = false;
-        } else if (!writeFileAtomically(path, pdf)) {
-            err << "zelvora-notas: no se puede escribir " << path << '\n';
-            ok = false;
-        }
-    }
-    return ok;
+    });
 }
 
 // Reads the scans into the folder and says, per page, what became of it.

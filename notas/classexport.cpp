@@ -1,18 +1,11 @@
 #include "notas/classexport.h"
 
-#include <memory>
-
-#include <QDir>
-#include <QFileInfo>
-#include <QSet>
-
+#include "grading/classgrading.h"
 #include "grading/classreport.h"
 #include "grading/csvexport.h"
 #include "grading/feedbacksheet.h"
 #include "grading/xlsxexport.h"
 #include "notas/classrun.h"
-#include "platform/atomicfile.h"
-#include "sheet/model.h"
 
 namespace {
 
@@ -64,29 +57,18 @@ bool exportClass(ExportKind kind, const QString& path, const GradedClass& graded
 bool exportFeedbackSheets(const QString& folder, const GradedClass& graded, QStringList& problems,
     const std::function<bool(int, int)>& progress)
 {
-    if (!QDir().mkpath(folder)) {
-        problems << QStringLiteral("No se puede crear la carpeta %1.").arg(folder);
-        return false;
-    }
-    auto m = std::make_unique<Model>();
-    prepareFeedbackModel(*m);
-    QSet<QString> taken;
-    const int total = int(graded.grading.students.size());
-    int done = 0;
-    for (const StudentResult& s : graded.grading.students) {
-        if (progress && !progress(done++, total))
-            return false;
-        const QString path = QDir(folder).filePath(feedbackFileName(s.name, taken));
-        // Students named by their folders get their sheets in the same folders.
-        if (s.name.contains(QLatin1Char('/')) && !QDir().mkpath(QFileInfo(path).path())) {
-            problems << QStringLiteral("No se puede crear la carpeta %1.").arg(QFileInfo(path).path());
-            continue;
+    const auto told = [&problems](SheetProblem problem, const QString& what) {
+        switch (problem) {
+        case SheetProblem::FolderNotMade:
+            problems << QStringLiteral("No se puede crear la carpeta %1.").arg(what);
+            break;
+        case SheetProblem::FileUnreadable:
+            problems << QStringLiteral("%1 ya no se puede leer; falta su hoja.").arg(what);
+            break;
+        case SheetProblem::NotWritten:
+            problems << QStringLiteral("No se puede escribir %1.").arg(what);
+            break;
         }
-        const QByteArray pdf = feedbackSheetPdf(*m, graded.grading, s);
-        if (pdf.isEmpty())
-            problems << QStringLiteral("%1 ya no se puede leer; falta su hoja.").arg(s.path);
-        else if (!writeFileAtomically(path, pdf))
-            problems << QStringLiteral("No se puede escribir %1.").arg(path);
-    }
-    return problems.isEmpty();
+    };
+    return writeFeedbackSheets(folder, graded.grading, told, progress);
 }

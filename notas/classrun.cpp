@@ -153,6 +153,5 @@ std::optional<GradedClass> gradeInputs(Model& scratch, const QString& keyPath, c
     g.refused.insert(g.refused.begin(), missing.begin(), missing.end());
     result.summary = summarizeClass(g.students, g.key);
     result.questions = analyseQuestions(g.students, g.key);
-    result.doubtfulCells.assign(g.students.size(), 0);
     return result;
 }

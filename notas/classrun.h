@@ -44,9 +44,6 @@ struct GradedClass {
     std::vector<QuestionAnalysis> questions;
     // Every answer file and input that named nothing, in the order given.
     std::vector<InputRow> inputs;
-    // Cells of each student's sheet, by the order of grading.students, that
-    // a reader of paper could not decide; all 0 for sheets made on screen.
-    std::vector<int> doubtfulCells;
 };
 
 // What the key says about itself before anything is graded.

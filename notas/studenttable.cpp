@@ -33,7 +33,7 @@ void StudentTableModel::setFilter(const QString& text, bool onlyToReview)
 
 bool StudentTableModel::toReview(int student) const
 {
-    return graded_->doubtfulCells[std::size_t(student)] > 0;
+    return graded_->grading.students[std::size_t(student)].doubtfulCells > 0;
 }
 
 void StudentTableModel::arrange()
@@ -61,7 +61,6 @@ void StudentTableModel::arrange()
             std::stable_sort(rows_.begin(), rows_.end(), [&less](int a, int b) { return less(b, a); });
     };
     const auto s = [&students](int i) -> const StudentResult& { return students[std::size_t(i)]; };
-    const std::vector<int>& doubts = graded_->doubtfulCells;
     switch (Column(sortColumn_)) {
     case Name:
         by([&](int a, int b) { return QString::compare(s(a).name, s(b).name, Qt::CaseInsensitive) < 0; });
@@ -79,7 +78,7 @@ void StudentTableModel::arrange()
         by([&](int a, int b) { return s(a).grade < s(b).grade; });
         break;
     case Review:
-        by([&](int a, int b) { return doubts[std::size_t(a)] < doubts[std::size_t(b)]; });
+        by([&](int a, int b) { return s(a).doubtfulCells < s(b).doubtfulCells; });
         break;
     case ColumnCount:
         break;
@@ -143,7 +142,7 @@ QVariant StudentTableModel::data(const QModelIndex& index, int role) const
     case Grade:
         return gradeText(s.grade);
     case Review:
-        return reviewLabel(graded_->doubtfulCells[std::size_t(i)]);
+        return reviewLabel(graded_->grading.students[std::size_t(i)].doubtfulCells);
     case ColumnCount:
         break;
     }

@@ -272,13 +272,7 @@ bool printPdfOnDefaultPrinter(const QByteArray& pdf, int copies, const QString& 
     cups_dest_t* dest = printer->dest.get();
     cups_dinfo_t* info = printer->info.get();
     const QString name = QString::fromUtf8(dest->name);
-    int maxCopies = 0;
-    if (ipp_attribute_t* supported = cupsFindDestSupported(http, dest, info, CUPS_COPIES)) {
-        if (ippGetValueTag(supported) == IPP_TAG_RANGE)
-            ippGetRange(supported, 0, &maxCopies);
-        else if (ippGetValueTag(supported) == IPP_TAG_INTEGER)
-            maxCopies = ippGetInteger(supported, 0);
-    }
+    const int maxCopies = maxCopiesOf(*printer);
     if (maxCopies > 0 && copies > maxCopies) {
         error = maxCopies == 1
             ? QStringLiteral("La impresora %1 imprime una sola copia por trabajo.").arg(name)

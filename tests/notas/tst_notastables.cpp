@@ -43,7 +43,7 @@ std::shared_ptr<GradedClass> smallClass()
     auto c = std::make_shared<GradedClass>();
     c->grading.students = { student(QStringLiteral("Carlos"), 5, 5), student(QStringLiteral("ana"), 8, 8),
         student(QStringLiteral("Bea"), 5, 5), student(QStringLiteral("Dimitri"), 2, 2) };
-    c->doubtfulCells = { 0, 0, 2, 0 };
+    c->grading.students[2].doubtfulCells = 2;
     return c;
 }
 
