@@ -5,12 +5,11 @@
 #include <cstdlib>
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QTextStream>
 #include <QTranslator>
 
 #include "app/qtsharedsettings.h"
+#include "app/spanishtexts.h"
 #include "grading/notasprogram.h"
 #include "notas/notasdialogs.h"
 #include "notas/notasmemory.h"
@@ -51,13 +50,8 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("Zelvora"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.zelvora.ZelvoraNotas"));
 
-    // Spanish whatever the user's locale, Qt's own buttons and dialogs too.
-    const QLocale spanish(QLocale::Spanish, QLocale::Spain);
-    QLocale::setDefault(spanish);
     QTranslator qtTexts;
-    if (qtTexts.load(
-            spanish, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTexts);
+    speakSpanish(qtTexts);
 
     QtNotasDialogs dialogs;
     NotasWindow window(dialogs, notasMemoryPath());

@@ -6,13 +6,12 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QTranslator>
 
 #include "app/mainwindow.h"
 #include "app/qtinteraction.h"
 #include "app/qtsharedsettings.h"
+#include "app/spanishtexts.h"
 #include "platform/userfolders.h"
 #include "registry/filetype.h"
 #include "settings/settingsfile.h"
@@ -107,15 +106,8 @@ int programEntry(int argc, char** argv, Edition edition, const char* version)
     // while the main window runs; only its end ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // The program speaks Spanish whatever the user's locale: Qt's own
-    // buttons and dialogs ("Sí", "Aceptar", "Cancelar", the colour dialog)
-    // too, from the translations the system installs for Qt.
-    const QLocale spanish(QLocale::Spanish, QLocale::Spain);
-    QLocale::setDefault(spanish);
     QTranslator qtTexts;
-    if (qtTexts.load(
-            spanish, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTexts);
+    speakSpanish(qtTexts);
 
     QtInteraction interaction;
     Model m;

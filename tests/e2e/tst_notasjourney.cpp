@@ -92,16 +92,7 @@ void TestNotasJourney::initTestCase()
     QProcessEnvironment env = x_.environment();
     env.insert(QStringLiteral("HOME"), folder(QStringLiteral("bus")));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder(QStringLiteral("bus")));
-    bus_ = std::make_unique<QProcess>();
-    bus_->setProcessEnvironment(env);
-    bus_->setStandardErrorFile(QProcess::nullDevice());
-    bus_->start(QStringLiteral("dbus-daemon"),
-        { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1") });
-    QVERIFY(bus_->waitForStarted(10000));
-    QDeadlineTimer deadline(10s);
-    while (!bus_->canReadLine() && !deadline.hasExpired())
-        bus_->waitForReadyRead(int(deadline.remainingTime()));
-    busAddress_ = QString::fromLatin1(bus_->readLine()).trimmed();
+    bus_ = startSessionBus(env, busAddress_);
     QVERIFY2(!busAddress_.isEmpty(), "dbus-daemon gave no address");
 }
 

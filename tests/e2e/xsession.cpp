@@ -284,3 +284,20 @@ QImage imageFromXwd(const QByteArray& dump)
     }
     return image;
 }
+
+std::unique_ptr<QProcess> startSessionBus(const QProcessEnvironment& env, QString& address)
+{
+    auto bus = std::make_unique<QProcess>();
+    bus->setProcessEnvironment(env);
+    bus->setStandardErrorFile(QProcess::nullDevice());
+    bus->start(QStringLiteral("dbus-daemon"),
+        { QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1") });
+    address.clear();
+    if (!bus->waitForStarted(10000))
+        return bus;
+    QDeadlineTimer deadline(std::chrono::seconds(10));
+    while (!bus->canReadLine() && !deadline.hasExpired())
+        bus->waitForReadyRead(int(deadline.remainingTime()));
+    address = QString::fromLatin1(bus->readLine()).trimmed();
+    return bus;
+}

@@ -59,5 +59,11 @@ private:
     std::unique_ptr<QProcess> windowManager_;
 };
 
+// A session bus of its own for programs run with `env` (its HOME and
+// XDG_RUNTIME_DIR say where the bus keeps its files): the accessibility bus
+// is started on it on demand, and both end with it. `address` is empty when
+// the bus did not come up within a few seconds.
+std::unique_ptr<QProcess> startSessionBus(const QProcessEnvironment& env, QString& address);
+
 // Pixels of an X window dump (xwd's ZPixmap format, 24 or 32 bits a pixel).
 QImage imageFromXwd(const QByteArray& dump);
