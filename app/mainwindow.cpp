@@ -186,3 +186,5 @@ void endMainWindow(Model& m)
     if (auto* window = qobject_cast<MainWindow*>(m.mainWindow))
         window->end();
 }
+
+#include "moc_mainwindow.cpp"

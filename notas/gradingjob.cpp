@@ -91,3 +91,5 @@ void GradingJob::abandon()
     }
     run_.reset();
 }
+
+#include "moc_gradingjob.cpp"

@@ -54,3 +54,5 @@ QVariant InputListModel::headerData(int section, Qt::Orientation orientation, in
         return QAbstractTableModel::headerData(section, orientation, role);
     return section == 0 ? QStringLiteral("Entrada") : QStringLiteral("Estado");
 }
+
+#include "moc_inputlist.cpp"

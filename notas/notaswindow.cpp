@@ -680,3 +680,5 @@ void NotasWindow::closeEvent(QCloseEvent* event)
     remember();
     QMainWindow::closeEvent(event);
 }
+
+#include "moc_notaswindow.cpp"

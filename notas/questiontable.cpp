@@ -119,3 +119,5 @@ QVariant QuestionTableModel::headerData(int section, Qt::Orientation orientation
         return QStringLiteral("En blanco");
     return QStringLiteral("Revisar");
 }
+
+#include "moc_questiontable.cpp"

@@ -51,3 +51,5 @@ StudentSheetDialog::StudentSheetDialog(
     resize(sheet.width() + 60, 800);
     scroll->setFocus();
 }
+
+#include "moc_studentsheet.cpp"

@@ -171,3 +171,5 @@ QVariant StudentTableModel::headerData(int section, Qt::Orientation orientation,
     }
     return {};
 }
+
+#include "moc_studenttable.cpp"

@@ -142,3 +142,5 @@ void HistogramChart::paintEvent(QPaintEvent*)
             QString::number(model_.students(b)));
     }
 }
+
+#include "moc_summarytable.cpp"

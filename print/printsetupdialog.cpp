@@ -209,3 +209,5 @@ std::optional<PrintSetupChoice> runPrintSetupDialog(const PrintSetupRequest& req
         return std::nullopt;
     return dialog.choice();
 }
+
+#include "moc_printsetupdialog.cpp"

@@ -123,3 +123,5 @@ void ViewControl::mouseMoveEvent(QMouseEvent* event)
     viewHandler(model_, kMouseMove, 0, pointParam(event->position()));
     QWidget::mouseMoveEvent(event);
 }
+
+#include "moc_viewcontrol.cpp"
