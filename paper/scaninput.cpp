@@ -3,12 +3,12 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <opencv2/imgcodecs.hpp>
-
 #include <poppler/cpp/poppler-document.h>
 #include <poppler/cpp/poppler-image.h>
 #include <poppler/cpp/poppler-page-renderer.h>
 #include <poppler/cpp/poppler-page.h>
+
+#include "paper/imagecodec.h"
 
 namespace {
 
@@ -156,7 +156,6 @@ struct ScanFile::Data {
     std::vector<QSize> sizes;
     std::unique_ptr<poppler::document> pdf;
     poppler::page_renderer renderer;
-    std::vector<cv::Mat> tiffPage;
 
     Data()
     {
@@ -269,23 +268,8 @@ bool ScanFile::loadPage(int index, cv::Mat& grey, QString& reason)
                      .arg(kMaxScanPixels / 1'000'000);
         return false;
     }
-    if (d_->kind == Kind::Tiff) {
-        d_->tiffPage.clear();
-        if (!cv::imreadmulti(d_->path.toStdString(), d_->tiffPage, index, 1, cv::IMREAD_GRAYSCALE)
-            || d_->tiffPage.empty() || d_->tiffPage.front().empty()) {
-            reason = QStringLiteral("la imagen está dañada o incompleta");
-            return false;
-        }
-        grey = d_->tiffPage.front();
-        return true;
-    }
-    const cv::Mat encoded(1, int(std::min<qint64>(d_->size, INT_MAX)), CV_8UC1, const_cast<uchar*>(d_->bytes));
-    try {
-        cv::imdecode(encoded, cv::IMREAD_GRAYSCALE, &grey);
-    } catch (const cv::Exception&) {
-        grey.release();
-    }
-    if (grey.empty()) {
+    const QByteArrayView bytes(reinterpret_cast<const char*>(d_->bytes), qsizetype(d_->size));
+    if (!decodeGreyImage(bytes, d_->kind == Kind::Tiff ? index : 0, grey)) {
         reason = QStringLiteral("la imagen está dañada o incompleta");
         return false;
     }

@@ -9,9 +9,9 @@
 #include <QFileInfo>
 #include <QSet>
 
-#include <opencv2/imgcodecs.hpp>
 #include <poppler/cpp/poppler-global.h>
 
+#include "paper/imagecodec.h"
 #include "paper/pagereader.h"
 #include "paper/scaninput.h"
 
@@ -75,11 +75,9 @@ void readScannedPage(const cv::Mat& grey, PageBuffers& buffers, ScannedPage& out
             }
         }
         if (doubtfulRow) {
-            std::vector<uchar> png;
-            const cv::Mat row = questionRowImage(located, q, answers);
-            if (!row.empty() && cv::imencode(".png", row, png))
-                out.rowImages.emplace_back(
-                    q, QByteArray(reinterpret_cast<const char*>(png.data()), qsizetype(png.size())));
+            const QByteArray png = encodeGreyPng(questionRowImage(located, q, answers));
+            if (!png.isEmpty())
+                out.rowImages.emplace_back(q, png);
         }
     }
 }
@@ -242,13 +240,7 @@ ScannedPage readScanImage(const QByteArray& bytes)
         return page;
     }
     cv::Mat grey;
-    try {
-        grey = cv::imdecode(
-            cv::Mat(1, int(bytes.size()), CV_8UC1, const_cast<char*>(bytes.data())), cv::IMREAD_GRAYSCALE);
-    } catch (const cv::Exception&) {
-        grey.release();
-    }
-    if (grey.empty()) {
+    if (!decodeGreyImage(bytes, 0, grey)) {
         page.problem = QStringLiteral("la imagen está dañada o incompleta");
         return page;
     }

@@ -11,6 +11,7 @@ build_packages=(
     zlib1g-dev libxcb1-dev
     librsvg2-bin
     libopencv-dev libzxing-dev libpoppler-cpp-dev
+    qt6-image-formats-plugins
 )
 run_packages=(
     shared-mime-info desktop-file-utils qt6-translations-l10n
