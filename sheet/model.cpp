@@ -1,5 +1,7 @@
 #include "sheet/model.h"
 
+#include "platform/pagebitmap.h"
+
 #include <algorithm>
 
 void AnswerTable::recreate(int answerColumns)
@@ -44,9 +46,9 @@ void createBitmaps(Model& m)
     // A fresh allocation only when the old one is gone; every later rebuild
     // draws into the same pixels.
     if (m.sheetBitmap.size() != QSize(kSheetWidth, kSheetHeight))
-        m.sheetBitmap = QImage(kSheetWidth, kSheetHeight, QImage::Format_RGB32);
+        m.sheetBitmap = makePageBitmap(kSheetWidth, kSheetHeight);
     if (m.viewBitmap.size() != QSize(kViewWidth, kViewHeight))
-        m.viewBitmap = QImage(kViewWidth, kViewHeight, QImage::Format_RGB32);
+        m.viewBitmap = makePageBitmap(kViewWidth, kViewHeight);
     m.sheetBitmap.fill(Qt::white);
     m.viewBitmap.fill(Qt::white);
 }
