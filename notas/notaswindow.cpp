@@ -37,6 +37,7 @@
 #include "notas/inputlist.h"
 #include "notas/notasdialogs.h"
 #include "notas/questiontable.h"
+#include "notas/paperreview.h"
 #include "notas/studentsheet.h"
 #include "notas/studenttable.h"
 #include "notas/summarytable.h"
@@ -47,6 +48,9 @@ namespace {
 
 const QString kTitle = QStringLiteral("Zelvora Notas");
 const QString kTestFilter = QStringLiteral("Tests (*.ztest)");
+const QString kAnswerFilter = QStringLiteral(
+    "Tests y escaneos (*.ztest *.pdf *.png *.jpg *.jpeg *.tif *.tiff);;Tests (*.ztest);;"
+    "Escaneos (*.pdf *.png *.jpg *.jpeg *.tif *.tiff)");
 // Options typed into a spin box settle before the class is graded again.
 constexpr int kSettleMs = 250;
 
@@ -88,6 +92,7 @@ NotasWindow::NotasWindow(NotasDialogs& dialogs, const QString& memoryPath, QWidg
     , memoryPath_(memoryPath)
     , memory_(readNotasMemory(memoryPath))
     , sheetModel_(std::make_unique<Model>())
+    , paper_(std::make_shared<PaperReading>())
 {
     setWindowTitle(kTitle);
     setAccessibleName(kTitle);
@@ -437,7 +442,13 @@ void NotasWindow::startGrading()
     showWaitingInputs();
     setBusy(true);
     status_->setText(QStringLiteral("Calificando…"));
-    job_->start(keyPath_, inputs_, options());
+    paper_->folder = paperFolder();
+    job_->start(keyPath_, inputs_, options(), paper_);
+}
+
+QString NotasWindow::paperFolder() const
+{
+    return keyPath_.isEmpty() ? QString() : paperFolderFor(keyPath_);
 }
 
 void NotasWindow::cancelGrading()
@@ -451,7 +462,7 @@ void NotasWindow::showWaitingInputs()
     std::vector<InputRow> rows;
     rows.reserve(std::size_t(inputs_.size()));
     for (const QString& path : std::as_const(inputs_))
-        rows.push_back({ path, InputState::Waiting, {} });
+        rows.push_back({ path, InputState::Waiting, {}, {}, -1 });
     inputList_->setRows(std::move(rows));
 }
 
@@ -506,7 +517,7 @@ void NotasWindow::chooseKey()
 void NotasWindow::chooseAnswerFiles()
 {
     const QStringList paths
-        = dialogs_.openFiles(this, QStringLiteral("Añadir tests de la clase"), memory_.answersFolder, kTestFilter);
+        = dialogs_.openFiles(this, QStringLiteral("Añadir tests y escaneos de la clase"), memory_.answersFolder, kAnswerFilter);
     if (paths.isEmpty())
         return;
     memory_.answersFolder = folderOf(paths.front());

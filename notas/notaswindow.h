@@ -49,6 +49,9 @@ public:
     std::shared_ptr<const GradedClass> graded() const { return graded_; }
     bool grading() const;
 
+    // Where the class's scans are read: `<key folder>/<key name>-papel`.
+    QString paperFolder() const;
+
     StudentTableModel& students() { return *students_; }
     QuestionTableModel& questions() { return *questions_; }
     InputListModel& inputList() { return *inputList_; }
@@ -96,6 +99,8 @@ private:
     QStringList inputs_;
     std::shared_ptr<const GradedClass> graded_;
     std::unique_ptr<Model> sheetModel_;
+    // The class's scans as last read, into the folder beside the key.
+    std::shared_ptr<PaperReading> paper_;
 
     GradingJob* job_ = nullptr;
     QTimer* gradeSoon_ = nullptr;

@@ -1,0 +1,282 @@
+// Paper in the window: scans added to the class are read beside the key and
+// graded with the rest, and the review of their doubtful cells writes each
+// decision into the student's test file, survives reopening the window and
+// reading the scans again, and says so when the sheet is gone.
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <opencv2/imgproc.hpp>
+
+#include "notas/inputlist.h"
+#include "notas/notaswindow.h"
+#include "notas/paperreview.h"
+#include "notas/studenttable.h"
+#include "paper/papergeometry.h"
+#include "paper/sheetcode.h"
+#include "sheet/model.h"
+#include "testfile/testfile.h"
+#include "tests/grading/ztestfiles.h"
+#include "tests/notas/scripteddialogs.h"
+#include "tests/support/scanmaker.h"
+
+namespace {
+
+constexpr int kDpi = 150;
+constexpr int kQuestionsAsked = 12;
+
+// Question q's letter in the key: A..E in turn, every fifth left blank.
+int keyAnswer(int q)
+{
+    return q % 5 == 0 ? 0 : 1 + (q * 3) % 5;
+}
+
+// A page of the exam printed for the key, filled as the key says, with the
+// cells in `smudged` greyed all over: neither empty nor filled, so the
+// reader must leave them to the teacher.
+cv::Mat filledPage(const QString& exam, const QString& student, const std::vector<std::pair<int, int>>& smudged)
+{
+    SheetCode code;
+    code.examId = exam;
+    code.layout.testType = 0;
+    code.layout.questions = kQuestionsAsked;
+    code.studentId = student;
+    ScanMaker maker(3);
+    std::vector<CellFill> fills;
+    for (int q = 1; q <= kQuestionsAsked; ++q)
+        if (keyAnswer(q) > 0)
+            fills.push_back({ q, keyAnswer(q), 0, Fill::Pen });
+    cv::Mat page = ScanMaker::renderSheet({ code, QStringLiteral("Examen") }, kDpi);
+    maker.fillCells(page, kDpi, code.layout.paper, fills);
+    const double scale = kDpi / 25.4;
+    for (const auto& [q, k] : smudged) {
+        const QRectF cell = answerCellMm(code.layout.paper, q, k);
+        cv::rectangle(page,
+            cv::Rect(int(cell.left() * scale), int(cell.top() * scale), int(cell.width() * scale),
+                int(cell.height() * scale)),
+            cv::Scalar(140), cv::FILLED);
+    }
+    return page;
+}
+
+// The pages as a scanner's PDF: one raster image per A4 page.
+QByteArray scannedPdf(const std::vector<cv::Mat>& pages)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter pdf(&buffer);
+    pdf.setPageSize(QPageSize(QPageSize::A4));
+    pdf.setPageMargins({});
+    pdf.setResolution(kDpi);
+    QPainter painter(&pdf);
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (i > 0)
+            pdf.newPage();
+        painter.drawImage(QRect(0, 0, pdf.width(), pdf.height()), imageFromMat(pages[i]));
+    }
+    painter.end();
+    return bytes;
+}
+
+bool waitForGrading(NotasWindow& window)
+{
+    return QTest::qWaitFor([&window] { return !window.grading(); }, 120000);
+}
+
+QStringList states(const InputListModel& list)
+{
+    QStringList out;
+    for (int r = 0; r < list.rowCount(); ++r) {
+        QString input = list.index(r, 0).data().toString();
+        if (QDir::isAbsolutePath(input))
+            input = QFileInfo(input).fileName();
+        out << input + QStringLiteral(": ") + list.index(r, 1).data().toString();
+    }
+    return out;
+}
+
+const StudentResult* studentNamed(const NotasWindow& window, const QString& name)
+{
+    for (const StudentResult& s : window.graded()->grading.students)
+        if (s.name == name)
+            return &s;
+    return nullptr;
+}
+
+bool cellMarked(const QString& path, int q, int k)
+{
+    Model m;
+    m.testFileName = path;
+    if (readTestFile(m) != ReadResult::Accepted)
+        return false;
+    return m.answerCells.at(k, q).marked != 0;
+}
+
+} // namespace
+
+class TestNotasPaper : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void scansAreReadBesideTheKeyAndGraded();
+    void reviewSavesEachDecisionAndResumes();
+    void aVanishedSheetIsNotRecorded();
+
+private:
+    QString path(const QString& name) const { return dir_.filePath(name); }
+    QString key() const { return path(QStringLiteral("clave.ztest")); }
+    QString paperFolder() const { return path(QStringLiteral("clave-papel")); }
+    // A window grading the screen sheet and the scans.
+    std::unique_ptr<NotasWindow> openClass(ScriptedDialogs& dialogs);
+
+    QTemporaryDir dir_;
+};
+
+void TestNotasPaper::initTestCase()
+{
+    QVERIFY(dir_.isValid());
+    QStringList letters;
+    std::vector<unsigned> keyMarks;
+    for (int q = 1; q <= kQuestionsAsked; ++q) {
+        const int k = keyAnswer(q);
+        letters << (k ? QString(QChar(u'A' + k - 1)) : QString());
+        keyMarks.push_back(k ? 1u << (k - 1) : 0u);
+    }
+    QVERIFY(writeBytes(key(), ztestFile(0, marksFromLetters(letters))));
+    QVERIFY(writeBytes(path(QStringLiteral("pantalla.ztest")), ztestFile(0, marksFromLetters(letters))));
+    SheetLayout layout;
+    layout.testType = 0;
+    layout.questions = kQuestionsAsked;
+    const QString exam = examId(QStringLiteral("Examen"), layout, keyMarks);
+    // Luz is clean; Mar's answer to question 2 (D) and a stray cell of
+    // question 3 are smudged.
+    QVERIFY(writeBytes(path(QStringLiteral("escaneo.pdf")),
+        scannedPdf({ filledPage(exam, QStringLiteral("luz"), {}),
+            filledPage(exam, QStringLiteral("mar"), { { 2, keyAnswer(2) }, { 3, 1 } }) })));
+}
+
+std::unique_ptr<NotasWindow> TestNotasPaper::openClass(ScriptedDialogs& dialogs)
+{
+    auto window = std::make_unique<NotasWindow>(dialogs, path(QStringLiteral("config/notas.ini")));
+    window->setKey(key());
+    dialogs.fileLists = { { path(QStringLiteral("pantalla.ztest")), path(QStringLiteral("escaneo.pdf")) } };
+    window->chooseAnswerFiles();
+    return window;
+}
+
+void TestNotasPaper::scansAreReadBesideTheKeyAndGraded()
+{
+    ScriptedDialogs dialogs;
+    const std::unique_ptr<NotasWindow> window = openClass(dialogs);
+    QVERIFY(waitForGrading(*window));
+    QVERIFY(window->graded());
+    QCOMPARE(window->paperFolder(), paperFolder());
+    QCOMPARE(states(window->inputList()),
+        (QStringList { "pantalla.ztest: calificado", "escaneo.pdf, página 1: leído del papel",
+            "escaneo.pdf, página 2: 2 dudas" }));
+    QVERIFY(QFile::exists(paperFolder() + QStringLiteral("/luz.ztest")));
+
+    const StudentResult* mar = studentNamed(*window, QStringLiteral("mar.ztest"));
+    QVERIFY(mar);
+    QCOMPARE(mar->doubtfulCells, 2);
+    QCOMPARE(studentNamed(*window, QStringLiteral("luz.ztest"))->doubtfulCells, 0);
+    // The doubtful answer is written as not marked until someone decides.
+    QCOMPARE(mar->hits + 1, studentNamed(*window, QStringLiteral("luz.ztest"))->hits);
+    QStringList review;
+    for (int r = 0; r < window->students().rowCount(); ++r)
+        review << window->students().index(r, StudentTableModel::Review).data().toString();
+    QVERIFY2(review.contains(QStringLiteral("a revisar (2 dudas)")), qPrintable(review.join(u'|')));
+}
+
+void TestNotasPaper::reviewSavesEachDecisionAndResumes()
+{
+    const QString mar = paperFolder() + QStringLiteral("/mar.ztest");
+    int fullMarks = 0;
+    {
+        ScriptedDialogs dialogs;
+        const std::unique_ptr<NotasWindow> window = openClass(dialogs);
+        QVERIFY(waitForGrading(*window));
+        fullMarks = studentNamed(*window, QStringLiteral("luz.ztest"))->hits;
+        std::vector<ReviewCell> cells = pendingReview(window->paperFolder());
+        QCOMPARE(cells.size(), std::size_t(2));
+        QCOMPARE(cells[0].question, 2);
+        QCOMPARE(cells[0].answer, keyAnswer(2));
+        QCOMPARE(cells[0].testFile, mar);
+        QVERIFY(!cells[0].rowImage.isEmpty());
+        QCOMPARE(cells[1].question, 3);
+
+        // Marking the smudged answer: only that record changes on disk.
+        const QByteArray before = [&] {
+            QFile f(mar);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        QString error;
+        QVERIFY2(decideCell(window->paperFolder(), cells[0], { keyAnswer(2) }, error), qPrintable(error));
+        QFile after(mar);
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        const QByteArray now = after.readAll();
+        QCOMPARE(now.size(), before.size());
+        int changed = 0;
+        for (qsizetype at = 0; at < now.size(); at += kTestRecordSize)
+            changed += now.mid(at, kTestRecordSize) != before.mid(at, kTestRecordSize);
+        QCOMPARE(changed, 1);
+        QVERIFY(cellMarked(mar, 2, keyAnswer(2)));
+
+        window->setOptions(window->options());
+        QVERIFY(waitForGrading(*window));
+        QCOMPARE(studentNamed(*window, QStringLiteral("mar.ztest"))->hits, fullMarks);
+        QCOMPARE(studentNamed(*window, QStringLiteral("mar.ztest"))->doubtfulCells, 1);
+    }
+
+    // Reopened, the scans are read again over the sheets: the decision
+    // taken stays, and the review goes on with the cell left.
+    ScriptedDialogs dialogs;
+    const std::unique_ptr<NotasWindow> window = openClass(dialogs);
+    QVERIFY(waitForGrading(*window));
+    QVERIFY(cellMarked(mar, 2, keyAnswer(2)));
+    QCOMPARE(studentNamed(*window, QStringLiteral("mar.ztest"))->hits, fullMarks);
+    const std::vector<ReviewCell> cells = pendingReview(window->paperFolder());
+    QCOMPARE(cells.size(), std::size_t(1));
+    QCOMPARE(cells[0].question, 3);
+
+    // Another letter than the doubtful one marks that letter instead.
+    QString error;
+    QVERIFY2(decideCell(window->paperFolder(), cells[0], { 5 }, error), qPrintable(error));
+    QVERIFY(!cellMarked(mar, 3, 1));
+    QVERIFY(cellMarked(mar, 3, 5));
+    QVERIFY(pendingReview(window->paperFolder()).empty());
+    window->setOptions(window->options());
+    QVERIFY(waitForGrading(*window));
+    QCOMPARE(studentNamed(*window, QStringLiteral("mar.ztest"))->doubtfulCells, 0);
+}
+
+void TestNotasPaper::aVanishedSheetIsNotRecorded()
+{
+    QTemporaryDir folder;
+    const QString sheet = folder.filePath(QStringLiteral("ana.ztest"));
+    QVERIFY(writeBytes(sheet, ztestFile(0, marksFromLetters({ "A", "" }))));
+    QVERIFY(writeBytes(folder.filePath(QStringLiteral("revision.csv")),
+        "Hoja,Alumno,Pregunta,Letra,Relleno (%),Lectura,Motivo,Imagen\n"
+        "\"hojas.pdf, página 1\",ana,2,C,41,no marcada,casilla dudosa,revision/ana-pregunta-2.png\n"));
+    std::vector<ReviewCell> cells = pendingReview(folder.path());
+    QCOMPARE(cells.size(), std::size_t(1));
+    QCOMPARE(cells[0].page, QStringLiteral("hojas.pdf, página 1"));
+    QCOMPARE(cells[0].answer, 3);
+    QVERIFY(QFile::remove(sheet));
+    QString error;
+    QVERIFY(!decideCell(folder.path(), cells[0], { 3 }, error));
+    QVERIFY2(error.contains(QStringLiteral("ya no existe")), qPrintable(error));
+    QVERIFY(!QFile::exists(sheet));
+    QCOMPARE(pendingReview(folder.path()).size(), std::size_t(1));
+}
+
+QTEST_MAIN(TestNotasPaper)
+#include "tst_notaspaper.moc"
