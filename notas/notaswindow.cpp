@@ -38,6 +38,7 @@
 #include "notas/notasdialogs.h"
 #include "notas/questiontable.h"
 #include "notas/paperreview.h"
+#include "notas/reviewdialog.h"
 #include "notas/studentsheet.h"
 #include "notas/studenttable.h"
 #include "notas/summarytable.h"
@@ -196,8 +197,11 @@ QWidget* NotasWindow::buildClassPanel()
     answersRow->addWidget(addFiles);
     answersRow->addWidget(addFolder);
     answersRow->addWidget(clear);
+    auto* review = button(QStringLiteral("Revisar d&udas…"), QStringLiteral("Revisar las casillas dudosas"), box);
+    connect(review, &QPushButton::clicked, this, &NotasWindow::review);
+    answersRow->addWidget(review);
     answersRow->addStretch(1);
-    auto* dropHint = new QLabel(QStringLiteral("o arrastre aquí tests y carpetas"), box);
+    auto* dropHint = new QLabel(QStringLiteral("o arrastre aquí tests, escaneos y carpetas"), box);
     answersRow->addWidget(dropHint);
     layout->addLayout(answersRow);
 
@@ -444,6 +448,24 @@ void NotasWindow::startGrading()
     status_->setText(QStringLiteral("Calificando…"));
     paper_->folder = paperFolder();
     job_->start(keyPath_, inputs_, options(), paper_);
+}
+
+ReviewDialog* NotasWindow::review()
+{
+    const QString folder = paperFolder();
+    if (folder.isEmpty() || pendingReview(folder).empty()) {
+        dialogs_.inform(this, kTitle, QStringLiteral("No hay casillas dudosas que revisar."));
+        return nullptr;
+    }
+    auto* dialog = new ReviewDialog(folder, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // Each decision is on disk already; grading again shows it.
+    connect(dialog, &ReviewDialog::decided, this, &NotasWindow::scheduleGrading);
+    connect(dialog, &ReviewDialog::failed, this, [this](const QString& reason) {
+        dialogs_.warn(this, kTitle, QStringLiteral("La decisión no se ha guardado: %1.").arg(reason));
+    });
+    dialog->show();
+    return dialog;
 }
 
 QString NotasWindow::paperFolder() const

@@ -24,6 +24,7 @@ class QTabWidget;
 class QTableView;
 class QTimer;
 class QuestionTableModel;
+class ReviewDialog;
 class StudentTableModel;
 class SummaryTableModel;
 struct Model;
@@ -67,6 +68,8 @@ public:
     void exportSheets();
     void printReport();
     void openStudent(int row);
+    // Walks the doubtful paper cells; none when there are none to review.
+    ReviewDialog* review();
 
 signals:
     // A grading ended: whole, cancelled or refused.

@@ -17,6 +17,7 @@
 #include "notas/inputlist.h"
 #include "notas/notaswindow.h"
 #include "notas/paperreview.h"
+#include "notas/reviewdialog.h"
 #include "notas/studenttable.h"
 #include "paper/papergeometry.h"
 #include "paper/sheetcode.h"
@@ -213,13 +214,22 @@ void TestNotasPaper::reviewSavesEachDecisionAndResumes()
         QVERIFY(!cells[0].rowImage.isEmpty());
         QCOMPARE(cells[1].question, 3);
 
-        // Marking the smudged answer: only that record changes on disk.
+        // Marking the smudged answer from the keyboard: only that record
+        // changes on disk, and the class is graded again by itself.
         const QByteArray before = [&] {
             QFile f(mar);
             return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
         }();
-        QString error;
-        QVERIFY2(decideCell(window->paperFolder(), cells[0], { keyAnswer(2) }, error), qPrintable(error));
+        ReviewDialog* dialog = window->review();
+        QVERIFY(dialog);
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QCOMPARE(dialog->cells().size(), std::size_t(2));
+        QTest::keyClick(dialog, Qt::Key_Right);
+        QCOMPARE(dialog->current(), 1);
+        QTest::keyClick(dialog, Qt::Key_Left);
+        QCOMPARE(dialog->current(), 0);
+        QTest::keyClick(dialog, Qt::Key(Qt::Key_A + keyAnswer(2) - 1));
+        QCOMPARE(dialog->cells().size(), std::size_t(1));
         QFile after(mar);
         QVERIFY(after.open(QIODevice::ReadOnly));
         const QByteArray now = after.readAll();
@@ -230,10 +240,11 @@ void TestNotasPaper::reviewSavesEachDecisionAndResumes()
         QCOMPARE(changed, 1);
         QVERIFY(cellMarked(mar, 2, keyAnswer(2)));
 
-        window->setOptions(window->options());
         QVERIFY(waitForGrading(*window));
+        QVERIFY(window->graded());
         QCOMPARE(studentNamed(*window, QStringLiteral("mar.ztest"))->hits, fullMarks);
         QCOMPARE(studentNamed(*window, QStringLiteral("mar.ztest"))->doubtfulCells, 1);
+        // Closed half way, the window closing with it.
     }
 
     // Reopened, the scans are read again over the sheets: the decision
@@ -248,14 +259,19 @@ void TestNotasPaper::reviewSavesEachDecisionAndResumes()
     QCOMPARE(cells[0].question, 3);
 
     // Another letter than the doubtful one marks that letter instead.
-    QString error;
-    QVERIFY2(decideCell(window->paperFolder(), cells[0], { 5 }, error), qPrintable(error));
+    ReviewDialog* dialog = window->review();
+    QVERIFY(dialog);
+    QVERIFY(QTest::qWaitForWindowActive(dialog));
+    QTest::keyClick(dialog, Qt::Key_E);
+    QVERIFY(dialog->cells().empty());
     QVERIFY(!cellMarked(mar, 3, 1));
     QVERIFY(cellMarked(mar, 3, 5));
     QVERIFY(pendingReview(window->paperFolder()).empty());
-    window->setOptions(window->options());
     QVERIFY(waitForGrading(*window));
     QCOMPARE(studentNamed(*window, QStringLiteral("mar.ztest"))->doubtfulCells, 0);
+    dialog->close();
+    QVERIFY(!window->review());
+    QCOMPARE(dialogs.notices, QStringList { QStringLiteral("No hay casillas dudosas que revisar.") });
 }
 
 void TestNotasPaper::aVanishedSheetIsNotRecorded()
