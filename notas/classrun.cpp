@@ -130,6 +130,7 @@ std::optional<GradedClass> gradeInputs(Model& scratch, const QString& keyPath, c
             result.inputs.push_back({ r.path, InputState::Refused, r.reason, {}, -1 });
         g.refused.insert(g.refused.end(), paper->refused.begin(), paper->refused.end());
         testInputs << paper->sheets.files;
+        result.scanPages = paper->sheets.sources;
     }
     std::vector<RefusedFile> missing;
     const QStringList files = answerFiles(testInputs, keyPath, missing);

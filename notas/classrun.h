@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -49,6 +50,9 @@ struct GradedClass {
     std::vector<QuestionAnalysis> questions;
     // Every answer file and input that named nothing, in the order given.
     std::vector<InputRow> inputs;
+    // For each sheet read from paper, by its path: the scan file and the
+    // page in it (from 0).
+    QHash<QString, std::pair<QString, int>> scanPages;
 };
 
 // What the key says about itself before anything is graded.

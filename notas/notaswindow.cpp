@@ -39,6 +39,7 @@
 #include "notas/questiontable.h"
 #include "notas/paperreview.h"
 #include "notas/reviewdialog.h"
+#include "notas/scanpage.h"
 #include "notas/studentsheet.h"
 #include "notas/studenttable.h"
 #include "notas/summarytable.h"
@@ -679,7 +680,16 @@ void NotasWindow::openStudent(int row)
                 .arg(QDir::toNativeSeparators(student.path)));
         return;
     }
-    auto* dialog = new StudentSheetDialog(sheetModel_->sheetBitmap.copy(), graded_->grading, student, this);
+    QImage scan;
+    if (const auto source = graded_->scanPages.constFind(student.path); source != graded_->scanPages.cend()) {
+        // The page is decoded again rather than kept: a class of scans would
+        // otherwise hold every page in memory.
+        QString reason;
+        scan = scannedSheetImage(source->first, source->second, student.path, pendingReview(paperFolder()), reason);
+        if (scan.isNull())
+            dialogs_.warn(this, kTitle, QStringLiteral("La página escaneada no se puede mostrar: %1.").arg(reason));
+    }
+    auto* dialog = new StudentSheetDialog(sheetModel_->sheetBitmap.copy(), graded_->grading, student, scan, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
 }

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTemporaryDir>
@@ -18,6 +19,8 @@
 #include "notas/notaswindow.h"
 #include "notas/paperreview.h"
 #include "notas/reviewdialog.h"
+#include "notas/scanpage.h"
+#include "notas/studentsheet.h"
 #include "notas/studenttable.h"
 #include "paper/papergeometry.h"
 #include "paper/sheetcode.h"
@@ -195,6 +198,39 @@ void TestNotasPaper::scansAreReadBesideTheKeyAndGraded()
     for (int r = 0; r < window->students().rowCount(); ++r)
         review << window->students().index(r, StudentTableModel::Review).data().toString();
     QVERIFY2(review.contains(QStringLiteral("a revisar (2 dudas)")), qPrintable(review.join(u'|')));
+
+    // Mar's sheet opens with the scanned page beside it, the doubtful cells
+    // outlined in orange; Luz's page has none.
+    const auto orange = [](const QImage& image) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                n += c.red() > 180 && c.green() > 90 && c.green() < 170 && c.blue() < 60;
+            }
+        return n;
+    };
+    const auto pending = pendingReview(window->paperFolder());
+    QString reason;
+    const QImage marPage = scannedSheetImage(path(QStringLiteral("escaneo.pdf")), 1, mar->path, pending, reason);
+    QVERIFY2(!marPage.isNull(), qPrintable(reason));
+    QVERIFY(orange(marPage) > 0);
+    const QImage luzPage = scannedSheetImage(path(QStringLiteral("escaneo.pdf")), 0,
+        paperFolder() + QStringLiteral("/luz.ztest"), pending, reason);
+    QVERIFY2(!luzPage.isNull(), qPrintable(reason));
+    QCOMPARE(orange(luzPage), 0);
+    for (int r = 0; r < window->students().rowCount(); ++r)
+        if (window->students().index(r, StudentTableModel::Name).data().toString() == u"mar.ztest")
+            window->openStudent(r);
+    auto* sheet = window->findChild<StudentSheetDialog*>();
+    QVERIFY(sheet);
+    QLabel* scan = nullptr;
+    for (QLabel* label : sheet->findChildren<QLabel*>())
+        if (label->accessibleName() == u"Página escaneada")
+            scan = label;
+    QVERIFY(scan);
+    QVERIFY(!scan->pixmap().isNull());
+    QVERIFY(dialogs.warnings.isEmpty());
 }
 
 void TestNotasPaper::reviewSavesEachDecisionAndResumes()
