@@ -387,6 +387,9 @@ void NotasWindow::addInputs(const QStringList& paths)
 void NotasWindow::clearInputs()
 {
     inputs_.clear();
+    // Scans added again after this are read again: they may have been
+    // scanned anew under the same names. A run under way keeps its own.
+    paper_ = std::make_shared<PaperReading>();
     startGrading();
 }
 

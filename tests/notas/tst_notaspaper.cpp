@@ -132,6 +132,8 @@ private slots:
     void initTestCase();
     void scansAreReadBesideTheKeyAndGraded();
     void reviewSavesEachDecisionAndResumes();
+    void eachKeyDecidesTheCell_data();
+    void eachKeyDecidesTheCell();
     void aVanishedSheetIsNotRecorded();
 
 private:
@@ -308,6 +310,43 @@ void TestNotasPaper::reviewSavesEachDecisionAndResumes()
     dialog->close();
     QVERIFY(!window->review());
     QCOMPARE(dialogs.notices, QStringList { QStringLiteral("No hay casillas dudosas que revisar.") });
+}
+
+void TestNotasPaper::eachKeyDecidesTheCell_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("row");
+    QTest::newRow("Supr clears") << int(Qt::Key_Delete) << QStringLiteral("A");
+    QTest::newRow("Intro accepts the reading") << int(Qt::Key_Return) << QStringLiteral("A");
+    QTest::newRow("its own letter marks it") << int(Qt::Key_C) << QStringLiteral("AC");
+    QTest::newRow("another letter marks that one") << int(Qt::Key_E) << QStringLiteral("AE");
+    QTest::newRow("a letter of no answer does nothing") << int(Qt::Key_F) << QString();
+}
+
+// Question 2's C is doubtful and, as a mistaken earlier reading might have
+// left it, marked on disk; A is a clear mark the decision must keep.
+void TestNotasPaper::eachKeyDecidesTheCell()
+{
+    QFETCH(int, key);
+    QFETCH(QString, row);
+    QTemporaryDir folder;
+    const QString sheet = folder.filePath(QStringLiteral("ana.ztest"));
+    QVERIFY(writeBytes(sheet, ztestFile(0, marksFromLetters({ "B", "AC" }))));
+    QVERIFY(writeBytes(folder.filePath(QStringLiteral("revision.csv")),
+        "Hoja,Alumno,Pregunta,Letra,Relleno (%),Lectura,Motivo,Imagen\n"
+        "\"hojas.pdf, página 1\",ana,2,C,41,no marcada,casilla dudosa,revision/ana-pregunta-2.png\n"));
+    ReviewDialog dialog(folder.path());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QTest::keyClick(&dialog, Qt::Key(key));
+    QCOMPARE(dialog.cells().empty(), !row.isEmpty());
+    QCOMPARE(pendingReview(folder.path()).empty(), !row.isEmpty());
+    QString marked;
+    for (int k = 1; k <= 5; ++k)
+        if (cellMarked(sheet, 2, k))
+            marked += QChar(u'A' + k - 1);
+    QCOMPARE(marked, row.isEmpty() ? QStringLiteral("AC") : row);
+    QVERIFY(cellMarked(sheet, 1, 2));
 }
 
 void TestNotasPaper::aVanishedSheetIsNotRecorded()
