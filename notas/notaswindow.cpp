@@ -457,12 +457,20 @@ void NotasWindow::startGrading()
 ReviewDialog* NotasWindow::review()
 {
     const QString folder = paperFolder();
+    if (job_->running()) {
+        // The scans may be being read anew over the sheets.
+        dialogs_.inform(this, kTitle, QStringLiteral("Espere a que termine la calificación."));
+        return nullptr;
+    }
     if (folder.isEmpty() || pendingReview(folder).empty()) {
         dialogs_.inform(this, kTitle, QStringLiteral("No hay casillas dudosas que revisar."));
         return nullptr;
     }
     auto* dialog = new ReviewDialog(folder, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // The key and the inputs stay as they are while the review writes into
+    // the sheets, so no new reading of the scans runs under it.
+    dialog->setWindowModality(Qt::WindowModal);
     // Each decision is on disk already; grading again shows it.
     connect(dialog, &ReviewDialog::decided, this, &NotasWindow::scheduleGrading);
     connect(dialog, &ReviewDialog::failed, this, [this](const QString& reason) {

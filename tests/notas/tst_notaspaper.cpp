@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -87,6 +88,14 @@ QByteArray scannedPdf(const std::vector<cv::Mat>& pages)
     }
     painter.end();
     return bytes;
+}
+
+// A review list of one doubtful cell: C of question 2 on Ana's sheet.
+bool writeReviewList(const QString& folder)
+{
+    return writeBytes(QDir(folder).filePath(QStringLiteral("revision.csv")),
+        "Hoja,Alumno,Pregunta,Letra,Relleno (%),Lectura,Motivo,Imagen\n"
+        "\"hojas.pdf, página 1\",ana,2,C,41,no marcada,casilla dudosa,revision/ana-pregunta-2.png\n");
 }
 
 bool waitForGrading(NotasWindow& window)
@@ -332,9 +341,7 @@ void TestNotasPaper::eachKeyDecidesTheCell()
     QTemporaryDir folder;
     const QString sheet = folder.filePath(QStringLiteral("ana.ztest"));
     QVERIFY(writeBytes(sheet, ztestFile(0, marksFromLetters({ "B", "AC" }))));
-    QVERIFY(writeBytes(folder.filePath(QStringLiteral("revision.csv")),
-        "Hoja,Alumno,Pregunta,Letra,Relleno (%),Lectura,Motivo,Imagen\n"
-        "\"hojas.pdf, página 1\",ana,2,C,41,no marcada,casilla dudosa,revision/ana-pregunta-2.png\n"));
+    QVERIFY(writeReviewList(folder.path()));
     ReviewDialog dialog(folder.path());
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
@@ -354,17 +361,19 @@ void TestNotasPaper::aVanishedSheetIsNotRecorded()
     QTemporaryDir folder;
     const QString sheet = folder.filePath(QStringLiteral("ana.ztest"));
     QVERIFY(writeBytes(sheet, ztestFile(0, marksFromLetters({ "A", "" }))));
-    QVERIFY(writeBytes(folder.filePath(QStringLiteral("revision.csv")),
-        "Hoja,Alumno,Pregunta,Letra,Relleno (%),Lectura,Motivo,Imagen\n"
-        "\"hojas.pdf, página 1\",ana,2,C,41,no marcada,casilla dudosa,revision/ana-pregunta-2.png\n"));
+    QVERIFY(writeReviewList(folder.path()));
     std::vector<ReviewCell> cells = pendingReview(folder.path());
     QCOMPARE(cells.size(), std::size_t(1));
     QCOMPARE(cells[0].page, QStringLiteral("hojas.pdf, página 1"));
     QCOMPARE(cells[0].answer, 3);
     QVERIFY(QFile::remove(sheet));
-    QString error;
-    QVERIFY(!decideCell(folder.path(), cells[0], { 3 }, error));
-    QVERIFY2(error.contains(QStringLiteral("ya no existe")), qPrintable(error));
+    ReviewDialog dialog(folder.path());
+    QSignalSpy failed(&dialog, &ReviewDialog::failed);
+    QVERIFY(!dialog.decide(3));
+    QCOMPARE(failed.size(), 1);
+    QVERIFY2(failed.front().front().toString().contains(QStringLiteral("ya no existe")),
+        qPrintable(failed.front().front().toString()));
+    QCOMPARE(dialog.cells().size(), std::size_t(1));
     QVERIFY(!QFile::exists(sheet));
     QCOMPARE(pendingReview(folder.path()).size(), std::size_t(1));
 }
