@@ -36,8 +36,8 @@
 #include "notas/gradingjob.h"
 #include "notas/inputlist.h"
 #include "notas/notasdialogs.h"
-#include "notas/questiontable.h"
 #include "notas/paperreview.h"
+#include "notas/questiontable.h"
 #include "notas/reviewdialog.h"
 #include "notas/scanpage.h"
 #include "notas/studentsheet.h"
@@ -50,9 +50,9 @@ namespace {
 
 const QString kTitle = QStringLiteral("Zelvora Notas");
 const QString kTestFilter = QStringLiteral("Tests (*.ztest)");
-const QString kAnswerFilter = QStringLiteral(
-    "Tests y escaneos (*.ztest *.pdf *.png *.jpg *.jpeg *.tif *.tiff);;Tests (*.ztest);;"
-    "Escaneos (*.pdf *.png *.jpg *.jpeg *.tif *.tiff)");
+const QString kAnswerFilter
+    = QStringLiteral("Tests y escaneos (*.ztest *.pdf *.png *.jpg *.jpeg *.tif *.tiff);;Tests (*.ztest);;"
+                     "Escaneos (*.pdf *.png *.jpg *.jpeg *.tif *.tiff)");
 // Options typed into a spin box settle before the class is graded again.
 constexpr int kSettleMs = 250;
 
@@ -550,8 +550,8 @@ void NotasWindow::chooseKey()
 
 void NotasWindow::chooseAnswerFiles()
 {
-    const QStringList paths
-        = dialogs_.openFiles(this, QStringLiteral("Añadir tests y escaneos de la clase"), memory_.answersFolder, kAnswerFilter);
+    const QStringList paths = dialogs_.openFiles(
+        this, QStringLiteral("Añadir tests y escaneos de la clase"), memory_.answersFolder, kAnswerFilter);
     if (paths.isEmpty())
         return;
     memory_.answersFolder = folderOf(paths.front());

@@ -231,7 +231,8 @@ bool decideCell(const QString& folder, const ReviewCell& cell, CellDecision deci
         bytes = file.readAll();
     if (bytes.isEmpty())
         bytes = "Hoja,Pregunta,Letra,Marcada\n";
-    const QStringList fields { cell.stem, QString::number(cell.question), cell.letter, letterText(cell, decision.marked) };
+    const QStringList fields { cell.stem, QString::number(cell.question), cell.letter,
+        letterText(cell, decision.marked) };
     for (qsizetype i = 0; i < fields.size(); ++i) {
         if (i > 0)
             bytes += ',';

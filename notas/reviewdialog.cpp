@@ -57,12 +57,10 @@ ReviewDialog::ReviewDialog(const QString& folder, QWidget* parent)
     };
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(command(QStringLiteral("&Anterior"), QStringLiteral("Duda anterior"), [this] { move(-1); }));
-    buttons->addWidget(command(QStringLiteral("Aceptar &lectura"), QStringLiteral("Aceptar la lectura"), [this] {
-        decide(0);
-    }));
-    buttons->addWidget(command(QStringLiteral("&Vaciar"), QStringLiteral("Dejar la casilla vacía"), [this] {
-        decide(0);
-    }));
+    buttons->addWidget(
+        command(QStringLiteral("Aceptar &lectura"), QStringLiteral("Aceptar la lectura"), [this] { decide(0); }));
+    buttons->addWidget(
+        command(QStringLiteral("&Vaciar"), QStringLiteral("Dejar la casilla vacía"), [this] { decide(0); }));
     buttons->addWidget(command(QStringLiteral("&Siguiente"), QStringLiteral("Duda siguiente"), [this] { move(1); }));
     auto* close = new QDialogButtonBox(QDialogButtonBox::Close, this);
     close->button(QDialogButtonBox::Close)->setText(QStringLiteral("&Cerrar"));

@@ -13,8 +13,8 @@
 #include "sheet/model.h"
 #include "testfile/testfile.h"
 
-QImage scannedSheetImage(const QString& scanFile, int page, const QString& testFile,
-    const std::vector<ReviewCell>& pending, QString& reason)
+QImage scannedSheetImage(
+    const QString& scanFile, int page, const QString& testFile, const std::vector<ReviewCell>& pending, QString& reason)
 {
     ScanFile scan;
     cv::Mat grey;

@@ -13,8 +13,8 @@
 #include "grading/classgrading.h"
 #include "grading/csvexport.h"
 
-StudentSheetDialog::StudentSheetDialog(const QImage& sheet, const ClassGrading& grading,
-    const StudentResult& student, const QImage& scan, QWidget* parent)
+StudentSheetDialog::StudentSheetDialog(
+    const QImage& sheet, const ClassGrading& grading, const StudentResult& student, const QImage& scan, QWidget* parent)
     : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("%1 — Zelvora Notas").arg(student.name));
@@ -44,8 +44,7 @@ StudentSheetDialog::StudentSheetDialog(const QImage& sheet, const ClassGrading& 
     if (!scan.isNull()) {
         // At the corrected sheet's height, so the two read side by side.
         auto* page = new QLabel(this);
-        page->setPixmap(QPixmap::fromImage(
-            scan.scaledToHeight(std::max(sheet.height(), 1), Qt::SmoothTransformation)));
+        page->setPixmap(QPixmap::fromImage(scan.scaledToHeight(std::max(sheet.height(), 1), Qt::SmoothTransformation)));
         page->setAccessibleName(QStringLiteral("Página escaneada"));
         auto* pageScroll = new QScrollArea(this);
         pageScroll->setWidget(page);

@@ -226,8 +226,8 @@ void TestNotasPaper::scansAreReadBesideTheKeyAndGraded()
     const QImage marPage = scannedSheetImage(path(QStringLiteral("escaneo.pdf")), 1, mar->path, pending, reason);
     QVERIFY2(!marPage.isNull(), qPrintable(reason));
     QVERIFY(orange(marPage) > 0);
-    const QImage luzPage = scannedSheetImage(path(QStringLiteral("escaneo.pdf")), 0,
-        paperFolder() + QStringLiteral("/luz.ztest"), pending, reason);
+    const QImage luzPage = scannedSheetImage(
+        path(QStringLiteral("escaneo.pdf")), 0, paperFolder() + QStringLiteral("/luz.ztest"), pending, reason);
     QVERIFY2(!luzPage.isNull(), qPrintable(reason));
     QCOMPARE(orange(luzPage), 0);
     for (int r = 0; r < window->students().rowCount(); ++r)
