@@ -117,7 +117,8 @@ bool sameCell(const Recorded& d, const QString& stem, int question, int answer)
 
 // Sets the doubtful cell, and the letter marked instead of it, in the test
 // file's own records, so the rest of the file stays as the reader wrote it.
-bool patchTestFile(const QString& path, int question, int answer, int marked, QString& error)
+// `testType` hears the file's test type.
+bool patchTestFile(const QString& path, int question, int answer, int marked, int& testType, QString& error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -130,6 +131,7 @@ bool patchTestFile(const QString& path, int question, int answer, int marked, QS
         error = QStringLiteral("%1 no es un test").arg(path);
         return false;
     }
+    testType = decodeTestRecord(bytes.constData()).testType;
     ColorRef ink = ColorRef(defaultSettings().fillColor);
     for (qsizetype at = 0; at < bytes.size(); at += kTestRecordSize) {
         const TestRecord r = decodeTestRecord(bytes.constData() + at);
@@ -162,15 +164,15 @@ bool patchTestFile(const QString& path, int question, int answer, int marked, QS
     return true;
 }
 
-QString letterText(const ReviewCell& cell, int answer)
+QString letterText(int testType, int answer)
 {
-    if (answer == 0)
+    if (answer <= 0 || answer > 5)
         return {};
-    if (answer == cell.answer)
-        return cell.letter;
-    if (cell.letter == u"V" || cell.letter == u"T" || cell.letter == u"F")
-        return answer == 2 ? QStringLiteral("F") : (cell.letter == u"T" ? QStringLiteral("T") : QStringLiteral("V"));
-    return QString(QLatin1Char("ABCDE"[answer - 1]));
+    if (testType == 0)
+        return QString(QLatin1Char("ABCDE"[answer - 1]));
+    if (answer == 2)
+        return QStringLiteral("F");
+    return testType == 1 ? QStringLiteral("V") : QStringLiteral("T");
 }
 
 } // namespace
@@ -223,7 +225,8 @@ QHash<QString, int> pendingBySheet(const std::vector<ReviewCell>& cells)
 
 bool decideCell(const QString& folder, const ReviewCell& cell, CellDecision decision, QString& error)
 {
-    if (!patchTestFile(cell.testFile, cell.question, cell.answer, decision.marked, error))
+    int testType = 0;
+    if (!patchTestFile(cell.testFile, cell.question, cell.answer, decision.marked, testType, error))
         return false;
     const QString path = QDir(folder).filePath(QString::fromLatin1(kDecisionsFileName));
     QByteArray bytes;
@@ -232,7 +235,7 @@ bool decideCell(const QString& folder, const ReviewCell& cell, CellDecision deci
     if (bytes.isEmpty())
         bytes = "Hoja,Pregunta,Letra,Marcada\n";
     const QStringList fields { cell.stem, QString::number(cell.question), cell.letter,
-        letterText(cell, decision.marked) };
+        letterText(testType, decision.marked) };
     for (qsizetype i = 0; i < fields.size(); ++i) {
         if (i > 0)
             bytes += ',';
@@ -250,7 +253,9 @@ void replayDecisions(const QString& folder)
 {
     const QDir dir(folder);
     for (const Recorded& d : recordedDecisions(folder)) {
+        int testType = 0;
         QString ignored;
-        patchTestFile(dir.filePath(d.stem + QStringLiteral(".ztest")), d.question, d.answer, d.marked, ignored);
+        patchTestFile(
+            dir.filePath(d.stem + QStringLiteral(".ztest")), d.question, d.answer, d.marked, testType, ignored);
     }
 }
