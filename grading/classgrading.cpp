@@ -202,6 +202,7 @@ bool readPaperSheets(const QStringList& scanInputs, const QString& folder, const
             sheets.files << file;
             sheets.doubtfulCells.insert(file, int(page.doubts.size()));
             sheets.pages.insert(file, pageLabel(page));
+            sheets.sources.insert(file, { page.source, page.page - 1 });
         }
     }
     return ok;

@@ -72,6 +72,8 @@ struct PaperSheets {
     // from, by its path.
     QHash<QString, int> doubtfulCells;
     QHash<QString, QString> pages;
+    // The scan file and the page in it (from 0) each sheet was read from.
+    QHash<QString, std::pair<QString, int>> sources;
     // Rows of revision.csv.
     int listed = 0;
 };

@@ -7,9 +7,11 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <QHash>
 #include <QThread>
 
 #include "grading/scoring.h"
+#include "notas/paperreview.h"
 #include "sheet/model.h"
 
 namespace {
@@ -90,7 +92,7 @@ std::optional<KeyDescription> describeKey(Model& scratch, const QString& keyPath
 
 std::optional<GradedClass> gradeInputs(Model& scratch, const QString& keyPath, const QStringList& inputs,
     const GradingOptions& options, const std::atomic<bool>& cancel, const std::function<void(int, int)>& progress,
-    QString& reason)
+    QString& reason, PaperReading* paper)
 {
     GradedClass result;
     ClassGrading& g = result.grading;
@@ -101,10 +103,39 @@ std::optional<GradedClass> gradeInputs(Model& scratch, const QString& keyPath, c
     g.key = std::move(*key);
     g.rules = scoringRules(options, g.key);
 
+    QStringList testInputs = inputs;
+    QStringList scanInputs;
+    if (paper) {
+        testInputs.clear();
+        splitInputs(inputs, testInputs, scanInputs);
+    }
+    if (paper && !scanInputs.isEmpty()) {
+        if (!paper->read || paper->scanInputs != scanInputs || paper->keyPath != keyPath) {
+            paper->sheets = {};
+            paper->refused.clear();
+            paper->error.clear();
+            paper->scanInputs = scanInputs;
+            paper->keyPath = keyPath;
+            paper->read = true;
+            readPaperSheets(scanInputs, paper->folder, g.key, scratch, paper->sheets, paper->refused, paper->error);
+            // The sheets were written anew: the review's decisions so far go
+            // back into them.
+            replayDecisions(paper->folder);
+        }
+        if (cancel.load())
+            return std::nullopt;
+        if (!paper->error.isEmpty())
+            result.inputs.push_back({ paper->folder, InputState::Refused, paper->error, {}, -1 });
+        for (const RefusedFile& r : paper->refused)
+            result.inputs.push_back({ r.path, InputState::Refused, r.reason, {}, -1 });
+        g.refused.insert(g.refused.end(), paper->refused.begin(), paper->refused.end());
+        testInputs << paper->sheets.files;
+        result.scanPages = paper->sheets.sources;
+    }
     std::vector<RefusedFile> missing;
-    const QStringList files = answerFiles(inputs, keyPath, missing);
+    const QStringList files = answerFiles(testInputs, keyPath, missing);
     for (const RefusedFile& r : missing)
-        result.inputs.push_back({ r.path, InputState::Refused, r.reason });
+        result.inputs.push_back({ r.path, InputState::Refused, r.reason, {}, -1 });
     const int count = int(files.size());
     std::vector<FileOutcome> outcomes(std::size_t(count), FileOutcome {});
     std::atomic<int> next { 0 };
@@ -139,15 +170,25 @@ std::optional<GradedClass> gradeInputs(Model& scratch, const QString& keyPath, c
 
     g.students.reserve(std::size_t(count));
     result.inputs.reserve(result.inputs.size() + std::size_t(count));
+    QHash<QString, int> pending;
+    if (paper && !paper->sheets.files.isEmpty())
+        pending = pendingBySheet(pendingReview(paper->folder));
     for (int i = 0; i < count; ++i) {
         FileOutcome& o = outcomes[std::size_t(i)];
-        if (o.student) {
-            g.students.push_back(std::move(*o.student));
-            result.inputs.push_back({ files[i], InputState::Graded, {} });
-        } else {
-            g.refused.push_back({ files[i], o.reason });
-            result.inputs.push_back({ files[i], InputState::Refused, std::move(o.reason) });
+        InputRow row { files[i], InputState::Graded, {}, {}, -1 };
+        if (paper && paper->sheets.pages.contains(files[i])) {
+            row.page = paper->sheets.pages.value(files[i]);
+            row.doubts = pending.value(files[i]);
         }
+        if (o.student) {
+            o.student->doubtfulCells = std::max(row.doubts, 0);
+            g.students.push_back(std::move(*o.student));
+        } else {
+            g.refused.push_back({ row.page.isEmpty() ? files[i] : row.page, o.reason });
+            row.state = InputState::Refused;
+            row.reason = std::move(o.reason);
+        }
+        result.inputs.push_back(std::move(row));
     }
     nameStudents(g.students);
     g.refused.insert(g.refused.begin(), missing.begin(), missing.end());

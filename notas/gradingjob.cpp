@@ -24,13 +24,14 @@ GradingJob::~GradingJob()
     abandon();
 }
 
-void GradingJob::start(const QString& keyPath, const QStringList& inputs, const GradingOptions& options)
+void GradingJob::start(const QString& keyPath, const QStringList& inputs, const GradingOptions& options,
+    std::shared_ptr<PaperReading> paper)
 {
     abandon();
     auto run = std::make_shared<Run>();
     run_ = run;
     QPointer<GradingJob> self(this);
-    thread_ = QThread::create([self, run, keyPath, inputs, options] {
+    thread_ = QThread::create([self, run, keyPath, inputs, options, paper] {
         // A scratch model per thread: the readers fill its tables.
         auto scratch = std::make_unique<Model>();
         QString reason;
@@ -49,7 +50,7 @@ void GradingJob::start(const QString& keyPath, const QStringList& inputs, const 
                     },
                     Qt::QueuedConnection);
             },
-            reason);
+            reason, paper.get());
         std::shared_ptr<const GradedClass> result;
         if (graded)
             result = std::make_shared<const GradedClass>(std::move(*graded));

@@ -22,7 +22,10 @@ public:
     explicit GradingJob(QObject* parent = nullptr);
     ~GradingJob() override;
 
-    void start(const QString& keyPath, const QStringList& inputs, const GradingOptions& options);
+    // `paper` (may be null) keeps the class's scans as last read; only the
+    // one run under way ever touches it.
+    void start(const QString& keyPath, const QStringList& inputs, const GradingOptions& options,
+        std::shared_ptr<PaperReading> paper = {});
     // Stops the run under way and reports nothing of it, not even the cancel.
     void abandon();
     void cancel();

@@ -10,6 +10,10 @@ QString inputStateText(const InputRow& row)
     case InputState::Waiting:
         return QStringLiteral("sin calificar");
     case InputState::Graded:
+        if (row.doubts == 0)
+            return QStringLiteral("leído del papel");
+        if (row.doubts > 0)
+            return row.doubts == 1 ? QStringLiteral("1 duda") : QStringLiteral("%1 dudas").arg(row.doubts);
         return QStringLiteral("calificado");
     case InputState::Refused:
         return QStringLiteral("rechazado: %1").arg(row.reason);
@@ -45,7 +49,10 @@ QVariant InputListModel::data(const QModelIndex& index, int role) const
         return QDir::toNativeSeparators(row.path);
     if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
         return {};
-    return index.column() == 0 ? QDir::toNativeSeparators(row.path) : inputStateText(row);
+    if (index.column() == 1)
+        return inputStateText(row);
+    // A sheet read from paper is known to the teacher by its page.
+    return row.page.isEmpty() ? QDir::toNativeSeparators(row.path) : row.page;
 }
 
 QVariant InputListModel::headerData(int section, Qt::Orientation orientation, int role) const

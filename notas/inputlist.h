@@ -26,5 +26,6 @@ private:
     std::vector<InputRow> rows_;
 };
 
-// "calificado", "rechazado: está vacío", "sin calificar".
+// "calificado", "rechazado: está vacío", "sin calificar", and for a sheet
+// read from paper "leído del papel" or "2 dudas".
 QString inputStateText(const InputRow& row);

@@ -36,7 +36,10 @@
 #include "notas/gradingjob.h"
 #include "notas/inputlist.h"
 #include "notas/notasdialogs.h"
+#include "notas/paperreview.h"
 #include "notas/questiontable.h"
+#include "notas/reviewdialog.h"
+#include "notas/scanpage.h"
 #include "notas/studentsheet.h"
 #include "notas/studenttable.h"
 #include "notas/summarytable.h"
@@ -47,6 +50,9 @@ namespace {
 
 const QString kTitle = QStringLiteral("Zelvora Notas");
 const QString kTestFilter = QStringLiteral("Tests (*.ztest)");
+const QString kAnswerFilter
+    = QStringLiteral("Tests y escaneos (*.ztest *.pdf *.png *.jpg *.jpeg *.tif *.tiff);;Tests (*.ztest);;"
+                     "Escaneos (*.pdf *.png *.jpg *.jpeg *.tif *.tiff)");
 // Options typed into a spin box settle before the class is graded again.
 constexpr int kSettleMs = 250;
 
@@ -88,6 +94,7 @@ NotasWindow::NotasWindow(NotasDialogs& dialogs, const QString& memoryPath, QWidg
     , memoryPath_(memoryPath)
     , memory_(readNotasMemory(memoryPath))
     , sheetModel_(std::make_unique<Model>())
+    , paper_(std::make_shared<PaperReading>())
 {
     setWindowTitle(kTitle);
     setAccessibleName(kTitle);
@@ -191,8 +198,11 @@ QWidget* NotasWindow::buildClassPanel()
     answersRow->addWidget(addFiles);
     answersRow->addWidget(addFolder);
     answersRow->addWidget(clear);
+    auto* review = button(QStringLiteral("Revisar d&udas…"), QStringLiteral("Revisar las casillas dudosas"), box);
+    connect(review, &QPushButton::clicked, this, &NotasWindow::review);
+    answersRow->addWidget(review);
     answersRow->addStretch(1);
-    auto* dropHint = new QLabel(QStringLiteral("o arrastre aquí tests y carpetas"), box);
+    auto* dropHint = new QLabel(QStringLiteral("o arrastre aquí tests, escaneos y carpetas"), box);
     answersRow->addWidget(dropHint);
     layout->addLayout(answersRow);
 
@@ -377,6 +387,9 @@ void NotasWindow::addInputs(const QStringList& paths)
 void NotasWindow::clearInputs()
 {
     inputs_.clear();
+    // Scans added again after this are read again: they may have been
+    // scanned anew under the same names. A run under way keeps its own.
+    paper_ = std::make_shared<PaperReading>();
     startGrading();
 }
 
@@ -437,7 +450,39 @@ void NotasWindow::startGrading()
     showWaitingInputs();
     setBusy(true);
     status_->setText(QStringLiteral("Calificando…"));
-    job_->start(keyPath_, inputs_, options());
+    paper_->folder = paperFolder();
+    job_->start(keyPath_, inputs_, options(), paper_);
+}
+
+ReviewDialog* NotasWindow::review()
+{
+    const QString folder = paperFolder();
+    if (job_->running()) {
+        // The scans may be being read anew over the sheets.
+        dialogs_.inform(this, kTitle, QStringLiteral("Espere a que termine la calificación."));
+        return nullptr;
+    }
+    if (folder.isEmpty() || pendingReview(folder).empty()) {
+        dialogs_.inform(this, kTitle, QStringLiteral("No hay casillas dudosas que revisar."));
+        return nullptr;
+    }
+    auto* dialog = new ReviewDialog(folder, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // The key and the inputs stay as they are while the review writes into
+    // the sheets, so no new reading of the scans runs under it.
+    dialog->setWindowModality(Qt::WindowModal);
+    // Each decision is on disk already; grading again shows it.
+    connect(dialog, &ReviewDialog::decided, this, &NotasWindow::scheduleGrading);
+    connect(dialog, &ReviewDialog::failed, this, [this](const QString& reason) {
+        dialogs_.warn(this, kTitle, QStringLiteral("La decisión no se ha guardado: %1.").arg(reason));
+    });
+    dialog->show();
+    return dialog;
+}
+
+QString NotasWindow::paperFolder() const
+{
+    return keyPath_.isEmpty() ? QString() : paperFolderFor(keyPath_);
 }
 
 void NotasWindow::cancelGrading()
@@ -451,7 +496,7 @@ void NotasWindow::showWaitingInputs()
     std::vector<InputRow> rows;
     rows.reserve(std::size_t(inputs_.size()));
     for (const QString& path : std::as_const(inputs_))
-        rows.push_back({ path, InputState::Waiting, {} });
+        rows.push_back({ path, InputState::Waiting, {}, {}, -1 });
     inputList_->setRows(std::move(rows));
 }
 
@@ -505,8 +550,8 @@ void NotasWindow::chooseKey()
 
 void NotasWindow::chooseAnswerFiles()
 {
-    const QStringList paths
-        = dialogs_.openFiles(this, QStringLiteral("Añadir tests de la clase"), memory_.answersFolder, kTestFilter);
+    const QStringList paths = dialogs_.openFiles(
+        this, QStringLiteral("Añadir tests y escaneos de la clase"), memory_.answersFolder, kAnswerFilter);
     if (paths.isEmpty())
         return;
     memory_.answersFolder = folderOf(paths.front());
@@ -646,7 +691,16 @@ void NotasWindow::openStudent(int row)
                 .arg(QDir::toNativeSeparators(student.path)));
         return;
     }
-    auto* dialog = new StudentSheetDialog(sheetModel_->sheetBitmap.copy(), graded_->grading, student, this);
+    QImage scan;
+    if (const auto source = graded_->scanPages.constFind(student.path); source != graded_->scanPages.cend()) {
+        // The page is decoded again rather than kept: a class of scans would
+        // otherwise hold every page in memory.
+        QString reason;
+        scan = scannedSheetImage(source->first, source->second, student.path, pendingReview(paperFolder()), reason);
+        if (scan.isNull())
+            dialogs_.warn(this, kTitle, QStringLiteral("La página escaneada no se puede mostrar: %1.").arg(reason));
+    }
+    auto* dialog = new StudentSheetDialog(sheetModel_->sheetBitmap.copy(), graded_->grading, student, scan, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
 }

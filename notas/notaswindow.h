@@ -24,6 +24,7 @@ class QTabWidget;
 class QTableView;
 class QTimer;
 class QuestionTableModel;
+class ReviewDialog;
 class StudentTableModel;
 class SummaryTableModel;
 struct Model;
@@ -49,6 +50,9 @@ public:
     std::shared_ptr<const GradedClass> graded() const { return graded_; }
     bool grading() const;
 
+    // Where the class's scans are read: `<key folder>/<key name>-papel`.
+    QString paperFolder() const;
+
     StudentTableModel& students() { return *students_; }
     QuestionTableModel& questions() { return *questions_; }
     InputListModel& inputList() { return *inputList_; }
@@ -64,6 +68,8 @@ public:
     void exportSheets();
     void printReport();
     void openStudent(int row);
+    // Walks the doubtful paper cells; none when there are none to review.
+    ReviewDialog* review();
 
 signals:
     // A grading ended: whole, cancelled or refused.
@@ -96,6 +102,8 @@ private:
     QStringList inputs_;
     std::shared_ptr<const GradedClass> graded_;
     std::unique_ptr<Model> sheetModel_;
+    // The class's scans as last read, into the folder beside the key.
+    std::shared_ptr<PaperReading> paper_;
 
     GradingJob* job_ = nullptr;
     QTimer* gradeSoon_ = nullptr;

@@ -1,5 +1,7 @@
 #include "notas/studentsheet.h"
 
+#include <algorithm>
+
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,7 +14,7 @@
 #include "grading/csvexport.h"
 
 StudentSheetDialog::StudentSheetDialog(
-    const QImage& sheet, const ClassGrading& grading, const StudentResult& student, QWidget* parent)
+    const QImage& sheet, const ClassGrading& grading, const StudentResult& student, const QImage& scan, QWidget* parent)
     : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("%1 — Zelvora Notas").arg(student.name));
@@ -39,6 +41,17 @@ StudentSheetDialog::StudentSheetDialog(
 
     auto* sheets = new QHBoxLayout;
     sheets->addWidget(scroll);
+    if (!scan.isNull()) {
+        // At the corrected sheet's height, so the two read side by side.
+        auto* page = new QLabel(this);
+        page->setPixmap(QPixmap::fromImage(scan.scaledToHeight(std::max(sheet.height(), 1), Qt::SmoothTransformation)));
+        page->setAccessibleName(QStringLiteral("Página escaneada"));
+        auto* pageScroll = new QScrollArea(this);
+        pageScroll->setWidget(page);
+        pageScroll->setAccessibleName(QStringLiteral("Página escaneada con las casillas leídas"));
+        pageScroll->setFocusPolicy(Qt::StrongFocus);
+        sheets->addWidget(pageScroll);
+    }
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     buttons->button(QDialogButtonBox::Close)->setAccessibleName(QStringLiteral("Cerrar"));
@@ -48,7 +61,7 @@ StudentSheetDialog::StudentSheetDialog(
     layout->addWidget(figures);
     layout->addLayout(sheets, 1);
     layout->addWidget(buttons);
-    resize(sheet.width() + 60, 800);
+    resize(sheet.width() * (scan.isNull() ? 1 : 2) + 80, 800);
     scroll->setFocus();
 }
 

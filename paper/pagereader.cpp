@@ -339,6 +339,18 @@ CellState decideCell(float fill, float emptyLevel, float filledLevel)
     return CellState::Doubtful;
 }
 
+std::array<cv::Point2f, 4> answerCellOnScan(const LocatedPage& page, int q, int k)
+{
+    const QRectF cell = answerCellMm(page.size, q, k);
+    const std::array<QPointF, 4> corners { cell.topLeft(), cell.topRight(), cell.bottomRight(), cell.bottomLeft() };
+    std::array<cv::Point2f, 4> out;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const cv::Point2d p = toScan(page.frameToScan, corners[i].x() * kFramePxPerMm, corners[i].y() * kFramePxPerMm);
+        out[i] = { float(p.x), float(p.y) };
+    }
+    return out;
+}
+
 void measurePage(const LocatedPage& page, int questions, int answers, bool digits, PageBuffers& b, PageMarks& marks)
 {
     // The paper's whiteness around each cell, from the search copy of this

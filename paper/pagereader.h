@@ -118,5 +118,10 @@ std::string studentNumber(const PageMarks& marks);
 // that its band can be tested on its own.
 CellState decideCell(float fill, float emptyLevel, float filledLevel);
 
+// The four corners of answer cell k of question q where they lie on the
+// located page's scan, clockwise from the cell's top left; for showing the
+// reading on the scan itself.
+std::array<cv::Point2f, 4> answerCellOnScan(const LocatedPage& page, int q, int k);
+
 // The row of question q, redrawn upright for a teacher to look at.
 cv::Mat questionRowImage(const LocatedPage& page, int q, int answers);
