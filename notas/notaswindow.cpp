@@ -36,6 +36,7 @@
 #include "notas/gradingjob.h"
 #include "notas/inputlist.h"
 #include "notas/notasdialogs.h"
+#include "notas/papersheetsdialog.h"
 #include "notas/questiontable.h"
 #include "notas/studentsheet.h"
 #include "notas/studenttable.h"
@@ -176,6 +177,9 @@ QWidget* NotasWindow::buildClassPanel()
     keyRow->addWidget(keyLabel);
     keyRow->addWidget(keyEdit_, 1);
     keyRow->addWidget(chooseKey);
+    auto* paperSheets = button(QStringLiteral("Ho&jas en papel…"), QStringLiteral("Hojas en papel"), box);
+    connect(paperSheets, &QPushButton::clicked, this, &NotasWindow::makePaperSheets);
+    keyRow->addWidget(paperSheets);
     layout->addLayout(keyRow);
     keyInfo_ = new QLabel(QStringLiteral("Elija la clave: el test con las respuestas correctas."), box);
     keyInfo_->setAccessibleName(QStringLiteral("Datos de la clave"));
@@ -682,3 +686,14 @@ void NotasWindow::closeEvent(QCloseEvent* event)
 }
 
 #include "moc_notaswindow.cpp"
+
+void NotasWindow::makePaperSheets()
+{
+    const QString folder = memory_.exportFolder.isEmpty() ? QDir::homePath() : memory_.exportFolder;
+    PaperSheetsDialog dialog(dialogs_, keyPath_, folder, this);
+    dialog.exec();
+    if (dialog.folder() != folder) {
+        memory_.exportFolder = dialog.folder();
+        remember();
+    }
+}

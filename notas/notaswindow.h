@@ -64,6 +64,7 @@ public:
     void exportSheets();
     void printReport();
     void openStudent(int row);
+    void makePaperSheets();
 
 signals:
     // A grading ended: whole, cancelled or refused.
