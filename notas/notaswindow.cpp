@@ -38,6 +38,7 @@
 #include "notas/notasdialogs.h"
 #include "notas/papersheetsdialog.h"
 #include "notas/questiontable.h"
+#include "notas/scandialog.h"
 #include "notas/studentsheet.h"
 #include "notas/studenttable.h"
 #include "notas/summarytable.h"
@@ -195,6 +196,10 @@ QWidget* NotasWindow::buildClassPanel()
     answersRow->addWidget(addFiles);
     answersRow->addWidget(addFolder);
     answersRow->addWidget(clear);
+    // Every letter of it is taken by another control; Tab reaches it.
+    auto* scan = button(QStringLiteral("Escanear…"), QStringLiteral("Escanear páginas"), box);
+    connect(scan, &QPushButton::clicked, this, &NotasWindow::scanPages);
+    answersRow->addWidget(scan);
     answersRow->addStretch(1);
     auto* dropHint = new QLabel(QStringLiteral("o arrastre aquí tests y carpetas"), box);
     answersRow->addWidget(dropHint);
@@ -694,6 +699,20 @@ void NotasWindow::makePaperSheets()
     dialog.exec();
     if (dialog.folder() != folder) {
         memory_.exportFolder = dialog.folder();
+        remember();
+    }
+}
+
+void NotasWindow::scanPages()
+{
+    const QString folder = memory_.answersFolder.isEmpty() ? QDir::homePath() : memory_.answersFolder;
+    // Each page joins the class as it is written, as a file chosen by hand
+    // would.
+    ScanDialog dialog(
+        dialogs_, folder, [this](const QString& path) { addInputs({ path }); }, this);
+    dialog.exec();
+    if (dialog.classFolder() != folder && !dialog.classFolder().isEmpty()) {
+        memory_.answersFolder = dialog.classFolder();
         remember();
     }
 }

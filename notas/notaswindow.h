@@ -65,6 +65,7 @@ public:
     void printReport();
     void openStudent(int row);
     void makePaperSheets();
+    void scanPages();
 
 signals:
     // A grading ended: whole, cancelled or refused.
