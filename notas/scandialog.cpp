@@ -132,6 +132,10 @@ void ScanDialog::findScanners()
 
 void ScanDialog::showScanners(const std::vector<ScannerInfo>& scanners)
 {
+    if (closeWhenDone_) {
+        QDialog::reject();
+        return;
+    }
     scanners_ = scanners;
     scannerList_->clear();
     for (const ScannerInfo& s : scanners_)
@@ -188,6 +192,10 @@ void ScanDialog::cancelScan()
 void ScanDialog::scanEnded(const ScanOutcome& outcome)
 {
     setBusy(false);
+    if (closeWhenDone_) {
+        QDialog::reject();
+        return;
+    }
     const int pages = int(outcome.pages.size());
     const QString kept = pages == 0 ? QStringLiteral("No se ha guardado ninguna página.")
         : pages == 1                ? QStringLiteral("Se ha guardado 1 página y se ha añadido a la clase.")
@@ -202,7 +210,13 @@ void ScanDialog::scanEnded(const ScanOutcome& outcome)
 
 void ScanDialog::reject()
 {
-    // Closing stops the scanner; the pages written stay in the class.
-    job_->cancel();
+    // Closing stops the scanner and waits for it to tell the pages it wrote
+    // meanwhile, so that each one written joins the class.
+    if (job_->running()) {
+        closeWhenDone_ = true;
+        status_->setText(QStringLiteral("Deteniendo el escáner…"));
+        job_->cancel();
+        return;
+    }
     QDialog::reject();
 }

@@ -37,7 +37,7 @@ public:
     void selectScanner(const QString& name);
     QString classFolder() const;
 
-protected:
+    // Closing stops a scan under way and closes once it has.
     void reject() override;
 
 private:
@@ -50,6 +50,7 @@ private:
     ScanJob* job_ = nullptr;
     std::vector<ScannerInfo> scanners_;
     int pages_ = 0;
+    bool closeWhenDone_ = false;
     QComboBox* scannerList_ = nullptr;
     QLineEdit* folder_ = nullptr;
     QLabel* status_ = nullptr;

@@ -69,6 +69,7 @@ private slots:
     void cancelKeepsWholePagesOnly();
     void readErrorFromTheBackend();
     void dialogHandsEachPageToTheClass();
+    void closingMidScanHandsEveryWrittenPage();
 
 private:
     void configure(const QByteArray& extra);
@@ -208,6 +209,34 @@ void TestNotasScan::dialogHandsEachPageToTheClass()
     QCOMPARE(batches.size(), 1);
     QVERIFY(batches.front().startsWith(QStringLiteral("escaneo-")));
     QCOMPARE(QFileInfo(added.front()).absolutePath(), QDir(classFolder).filePath(batches.front()));
+}
+
+// Closing waits for the scanner to stop, so no page written meanwhile is
+// left out of the class.
+void TestNotasScan::closingMidScanHandsEveryWrittenPage()
+{
+    ScriptedDialogs dialogs;
+    QTemporaryDir classFolder;
+    QStringList added;
+    ScanDialog* dialog = nullptr;
+    ScanDialog owner(dialogs, classFolder.path(), [&added, &dialog](const QString& path) {
+        added << path;
+        if (added.size() == 1)
+            dialog->reject();
+    });
+    dialog = &owner;
+    owner.show();
+    QVERIFY(QTest::qWaitFor([&owner] { return !owner.job().running(); }, 20000));
+    owner.startScan();
+    QVERIFY(QTest::qWaitFor([&owner] { return !owner.isVisible(); }, 60000));
+    QVERIFY(!owner.job().running());
+    QCOMPARE(dialogs.warnings, QStringList());
+    QVERIFY(!added.isEmpty());
+    const QString batch = QFileInfo(added.front()).absolutePath();
+    QStringList written;
+    for (const QString& name : pngsIn(batch))
+        written << QDir(batch).filePath(name);
+    QCOMPARE(added, written);
 }
 
 QTEST_MAIN(TestNotasScan)
