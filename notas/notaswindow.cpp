@@ -14,6 +14,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -196,8 +197,10 @@ QWidget* NotasWindow::buildClassPanel()
     answersRow->addWidget(addFiles);
     answersRow->addWidget(addFolder);
     answersRow->addWidget(clear);
-    // Every letter of it is taken by another control; Tab reaches it.
+    // Every letter of its text is another control's Alt letter.
     auto* scan = button(QStringLiteral("Escanear…"), QStringLiteral("Escanear páginas"), box);
+    scan->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    scan->setToolTip(QStringLiteral("Escanear páginas a la clase (Ctrl+E)"));
     connect(scan, &QPushButton::clicked, this, &NotasWindow::scanPages);
     answersRow->addWidget(scan);
     answersRow->addStretch(1);

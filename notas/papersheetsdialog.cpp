@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "grading/notasprogram.h"
@@ -61,6 +62,9 @@ PaperSheetsDialog::PaperSheetsDialog(
     roster_ = new QLineEdit(this);
     roster_->setAccessibleName(QStringLiteral("Lista de alumnos en CSV"));
     roster_->setClearButtonEnabled(true);
+    // The button the line edit adds for clearing it has no name of its own.
+    for (QToolButton* clear : roster_->findChildren<QToolButton*>())
+        clear->setAccessibleName(QStringLiteral("Quitar la lista"));
     auto* chooseList = namedButton(QStringLiteral("E&legir lista…"), QStringLiteral("Elegir lista de alumnos"), this);
     connect(chooseList, &QPushButton::clicked, this, &PaperSheetsDialog::chooseRoster);
     rosterRow->addWidget(roster_, 1);
