@@ -65,7 +65,7 @@ PaperSheetsDialog::PaperSheetsDialog(
     // The button the line edit adds for clearing it has no name of its own.
     for (QToolButton* clear : roster_->findChildren<QToolButton*>())
         clear->setAccessibleName(QStringLiteral("Quitar la lista"));
-    auto* chooseList = namedButton(QStringLiteral("E&legir lista…"), QStringLiteral("Elegir lista de alumnos"), this);
+    auto* chooseList = namedButton(QStringLiteral("&Elegir lista…"), QStringLiteral("Elegir lista de alumnos"), this);
     connect(chooseList, &QPushButton::clicked, this, &PaperSheetsDialog::chooseRoster);
     rosterRow->addWidget(roster_, 1);
     rosterRow->addWidget(chooseList);

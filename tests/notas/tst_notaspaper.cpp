@@ -11,6 +11,7 @@
 
 #include "notas/papersheetsdialog.h"
 #include "tests/grading/ztestfiles.h"
+#include "tests/notas/dialogcontrols.h"
 #include "tests/notas/scripteddialogs.h"
 
 namespace {
@@ -41,6 +42,7 @@ private slots:
     void savesRosterAndAnonymousPages();
     void refusalKeepsThePreviousPdf_data();
     void refusalKeepsThePreviousPdf();
+    void keyboardAndScreenReader();
 
 private:
     QString path(const QString& name) const { return dir_.filePath(name); }
@@ -114,6 +116,16 @@ void TestNotasPaper::refusalKeepsThePreviousPdf()
     QVERIFY2(dialogs.warnings.front().contains(warning), qPrintable(dialogs.warnings.front()));
     QCOMPARE(contents(path(QStringLiteral("previo.pdf"))), previous);
     QCOMPARE(contents(path(QStringLiteral("alumnos.csv"))), list);
+}
+
+void TestNotasPaper::keyboardAndScreenReader()
+{
+    ScriptedDialogs dialogs;
+    PaperSheetsDialog dialog(dialogs, path(QStringLiteral("clave.ztest")), dir_.path());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    const QStringList faults = dialogControlFaults(dialog);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
 }
 
 QTEST_MAIN(TestNotasPaper)

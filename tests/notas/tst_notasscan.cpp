@@ -11,6 +11,7 @@
 #include "notas/scandialog.h"
 #include "notas/scanjob.h"
 #include "notas/scanner.h"
+#include "tests/notas/dialogcontrols.h"
 #include "tests/notas/scripteddialogs.h"
 
 namespace {
@@ -69,6 +70,7 @@ private slots:
     void cancelKeepsWholePagesOnly();
     void readErrorFromTheBackend();
     void dialogHandsEachPageToTheClass();
+    void keyboardAndScreenReader();
     void closingMidScanHandsEveryWrittenPage();
 
 private:
@@ -209,6 +211,17 @@ void TestNotasScan::dialogHandsEachPageToTheClass()
     QCOMPARE(batches.size(), 1);
     QVERIFY(batches.front().startsWith(QStringLiteral("escaneo-")));
     QCOMPARE(QFileInfo(added.front()).absolutePath(), QDir(classFolder).filePath(batches.front()));
+}
+
+void TestNotasScan::keyboardAndScreenReader()
+{
+    ScriptedDialogs dialogs;
+    ScanDialog dialog(dialogs, dir_.path(), {});
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(QTest::qWaitFor([&dialog] { return !dialog.job().running(); }, 20000));
+    const QStringList faults = dialogControlFaults(dialog);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
 }
 
 // Closing waits for the scanner to stop, so no page written meanwhile is
