@@ -11,6 +11,9 @@
 #include "notas/scandialog.h"
 #include "notas/scanjob.h"
 #include "notas/scanner.h"
+#include "paper/pagereader.h"
+#include "paper/papersheet.h"
+#include "paper/scaninput.h"
 #include "tests/notas/dialogcontrols.h"
 #include "tests/notas/scripteddialogs.h"
 
@@ -69,6 +72,7 @@ private slots:
     void scannerFailureKeepsTheDonePages();
     void cancelKeepsWholePagesOnly();
     void readErrorFromTheBackend();
+    void aPrintedSheetScansReadable();
     void dialogHandsEachPageToTheClass();
     void keyboardAndScreenReader();
     void closingMidScanHandsEveryWrittenPage();
@@ -82,7 +86,7 @@ void TestNotasScan::configure(const QByteArray& extra)
 {
     QFile dll(dir_.filePath(QStringLiteral("sane/dll.conf")));
     QVERIFY(dll.open(QIODevice::WriteOnly));
-    dll.write("test\n");
+    dll.write("test\npnm\n");
     dll.close();
     // A small glass keeps the pages small at 300 dpi.
     QFile conf(dir_.filePath(QStringLiteral("sane/test.conf")));
@@ -103,10 +107,13 @@ void TestNotasScan::findsTheTestScanners()
 {
     const SaneSession session;
     QVERIFY(session.ok());
-    const std::vector<ScannerInfo> found = findScanners(session);
-    QCOMPARE(found.size(), std::size_t(1));
-    QCOMPARE(found.front().name, QStringLiteral("test:0"));
-    QVERIFY(!found.front().description.isEmpty());
+    QStringList names;
+    for (const ScannerInfo& s : findScanners(session)) {
+        names << s.name;
+        QVERIFY(!s.description.isEmpty());
+    }
+    names.sort();
+    QCOMPARE(names, (QStringList { QStringLiteral("pnm:0"), QStringLiteral("pnm:1"), QStringLiteral("test:0") }));
 }
 
 void TestNotasScan::scansUntilTheFeederIsEmpty()
@@ -192,6 +199,43 @@ void TestNotasScan::readErrorFromTheBackend()
     QVERIFY(pngsIn(folder.path()).isEmpty());
 }
 
+// A printed sheet fed through a scanner without a feeder: one page, which
+// the paper reader finds and decodes.
+void TestNotasScan::aPrintedSheetScansReadable()
+{
+    PaperSheet sheet;
+    sheet.title = QStringLiteral("Física");
+    sheet.code.examId = QStringLiteral("0123ABCD");
+    sheet.code.serial = 7;
+    // The file the pnm back-end reads: it has no configuration for it.
+    const QString input = QStringLiteral("/tmp/input.ppm");
+    const auto remove = qScopeGuard([&input] { QFile::remove(input); });
+    QVERIFY(renderPaperSheet(sheet, 150).save(input, "PGM"));
+
+    const SaneSession session;
+    QString error;
+    const std::unique_ptr<ScanDevice> device = openScanner(session, QStringLiteral("pnm:0"), error);
+    QVERIFY2(device, qPrintable(error));
+    QVERIFY(!device->hasFeeder());
+    QTemporaryDir folder;
+    std::atomic_bool cancel = false;
+    const ScanOutcome outcome = scanPages(*device, folder.path(), cancel, {});
+    QCOMPARE(outcome.error, QString());
+    QCOMPARE(outcome.pages.size(), 1);
+
+    ScanFile file;
+    QString reason;
+    QVERIFY2(file.open(outcome.pages.front(), reason), qPrintable(reason));
+    cv::Mat grey;
+    QVERIFY2(file.loadPage(0, grey, reason), qPrintable(reason));
+    PageBuffers buffers;
+    LocatedPage page;
+    QCOMPARE(int(locatePage(grey, buffers, page)), int(LocateProblem::None));
+    QVERIFY(page.sheet);
+    QCOMPARE(page.sheet->examId, sheet.code.examId);
+    QCOMPARE(page.sheet->serial, 7);
+}
+
 void TestNotasScan::dialogHandsEachPageToTheClass()
 {
     ScriptedDialogs dialogs;
@@ -200,7 +244,8 @@ void TestNotasScan::dialogHandsEachPageToTheClass()
     QStringList added;
     ScanDialog dialog(dialogs, classFolder, [&added](const QString& path) { added << path; });
     QVERIFY(QTest::qWaitFor([&dialog] { return !dialog.job().running(); }, 20000));
-    QCOMPARE(dialog.scanners().size(), std::size_t(1));
+    QCOMPARE(dialog.scanners().size(), std::size_t(3));
+    dialog.selectScanner(QStringLiteral("test:0"));
     dialog.startScan();
     QVERIFY(dialog.job().running());
     QVERIFY(QTest::qWaitFor([&dialog] { return !dialog.job().running(); }, 60000));
@@ -240,6 +285,7 @@ void TestNotasScan::closingMidScanHandsEveryWrittenPage()
     dialog = &owner;
     owner.show();
     QVERIFY(QTest::qWaitFor([&owner] { return !owner.job().running(); }, 20000));
+    owner.selectScanner(QStringLiteral("test:0"));
     owner.startScan();
     QVERIFY(QTest::qWaitFor([&owner] { return !owner.isVisible(); }, 60000));
     QVERIFY(!owner.job().running());
