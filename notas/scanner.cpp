@@ -86,8 +86,9 @@ void setNumberOption(SANE_Handle h, int index, const SANE_Option_Descriptor* d, 
             return;
         value = toDouble(list[1]);
         for (SANE_Word i = 2; i <= list[0]; ++i) {
-            if (std::abs(toDouble(list[i]) - target) < std::abs(value - target))
-                value = toDouble(list[i]);
+            const double v = toDouble(list[i]);
+            if (std::isinf(target) ? v > value : std::abs(v - target) < std::abs(value - target))
+                value = v;
         }
     } else if (std::isinf(target)) {
         return;
