@@ -44,9 +44,7 @@ std::optional<Exam> examOf(const NotasOptions& o, QString& error)
     }
     if (o.testType >= 0 && o.testType != key->testType) {
         error = QStringLiteral("--tipo %1 no es el tipo de la clave %2 (%3)")
-                    .arg(o.testType)
-                    .arg(o.key)
-                    .arg(key->testType);
+                    .arg(QString::number(o.testType), o.key, QString::number(key->testType));
         return std::nullopt;
     }
     // Reading the key adopted its shape and letter case, as opening it in
