@@ -23,7 +23,7 @@ struct Exam {
 // The layout of the key, or of the options and the program's default
 // settings without one. Empty, with the reason said, when the key cannot be
 // used or contradicts --tipo.
-std::optional<Exam> examOf(const NotasOptions& o, QTextStream& err)
+std::optional<Exam> examOf(const NotasOptions& o, QString& error)
 {
     Exam exam;
     exam.layout.paper = o.paperSize.value_or(PaperSize::A4);
@@ -39,12 +39,12 @@ std::optional<Exam> examOf(const NotasOptions& o, QTextStream& err)
     QString reason;
     const std::optional<GradingKey> key = readGradingKey(*scratch, o.key, reason);
     if (!key) {
-        err << "zelvora-notas: la clave " << o.key << " no se puede usar: " << reason << '\n';
+        error = QStringLiteral("la clave %1 no se puede usar: %2").arg(o.key, reason);
         return std::nullopt;
     }
     if (o.testType >= 0 && o.testType != key->testType) {
-        err << "zelvora-notas: --tipo " << o.testType << " no es el tipo de la clave " << o.key << " (" << key->testType
-            << ")\n";
+        error = QStringLiteral("--tipo %1 no es el tipo de la clave %2 (%3)")
+                    .arg(QString::number(o.testType), o.key, QString::number(key->testType));
         return std::nullopt;
     }
     // Reading the key adopted its shape and letter case, as opening it in
@@ -67,32 +67,38 @@ QString identity(const QString& path)
 
 } // namespace
 
-int printPaperSheets(const NotasOptions& o, QTextStream& out, QTextStream& err)
+std::optional<PaperRun> composePaperSheets(const NotasOptions& o, QString& error)
 {
-    for (const QString& input : { o.key, o.roster }) {
-        if (!input.isEmpty() && identity(input) == identity(o.paper)) {
-            err << "zelvora-notas: " << o.paper << " es uno de los ficheros que se leen; no se escribe encima\n";
-            return kUsageError;
+    if (!o.paper.isEmpty()) {
+        for (const QString& input : { o.key, o.roster }) {
+            if (!input.isEmpty() && identity(input) == identity(o.paper)) {
+                error = QStringLiteral("%1 es uno de los ficheros que se leen; no se escribe encima").arg(o.paper);
+                return std::nullopt;
+            }
         }
     }
-    const std::optional<Exam> exam = examOf(o, err);
+    const std::optional<Exam> exam = examOf(o, error);
     if (!exam)
-        return kUsageError;
+        return std::nullopt;
 
     std::vector<RosterStudent> students;
     if (!o.roster.isEmpty()) {
-        QString error;
-        std::optional<std::vector<RosterStudent>> read = readRoster(o.roster, error);
+        QString reason;
+        std::optional<std::vector<RosterStudent>> read = readRoster(o.roster, reason);
         if (!read) {
-            err << "zelvora-notas: la lista " << o.roster << " no se puede usar: " << error << '\n';
-            return kUsageError;
+            error = QStringLiteral("la lista %1 no se puede usar: %2").arg(o.roster, reason);
+            return std::nullopt;
         }
         students = std::move(*read);
     }
     const qsizetype pages = qsizetype(students.size()) + o.copies;
+    if (pages == 0) {
+        error = QStringLiteral("no hay ninguna hoja que hacer");
+        return std::nullopt;
+    }
     if (pages > kMaxSheetSerial) {
-        err << "zelvora-notas: son " << pages << " hojas; caben " << kMaxSheetSerial << " en una tirada\n";
-        return kUsageError;
+        error = QStringLiteral("son %1 hojas; caben %2 en una tirada").arg(pages).arg(kMaxSheetSerial);
+        return std::nullopt;
     }
 
     PaperSheet sheet;
@@ -114,15 +120,41 @@ int printPaperSheets(const NotasOptions& o, QTextStream& out, QTextStream& err)
         sheets.push_back(sheet);
     }
 
-    const QByteArray pdf = paperSheetsPdf(sheets);
-    if (pdf.isEmpty() || !writeFileAtomically(o.paper, pdf)) {
+    PaperRun run;
+    run.pdf = paperSheetsPdf(sheets);
+    if (run.pdf.isEmpty()) {
+        error = QStringLiteral("no se pueden componer las hojas");
+        return std::nullopt;
+    }
+    run.fromRoster = int(students.size());
+    run.anonymous = o.copies;
+    run.examId = sheet.code.examId;
+    run.questions = exam->layout.questions;
+    return run;
+}
+
+QString paperRunSummary(const PaperRun& run)
+{
+    QString text = run.pages() == 1 ? QStringLiteral("1 hoja") : QStringLiteral("%1 hojas").arg(run.pages());
+    if (run.fromRoster > 0 && run.anonymous > 0)
+        text += QStringLiteral(" (%1 de la lista y %2 anónimas)").arg(run.fromRoster).arg(run.anonymous);
+    text += QStringLiteral(", examen %1, %2").arg(run.examId).arg(run.questions);
+    text += run.questions == 1 ? QStringLiteral(" pregunta") : QStringLiteral(" preguntas");
+    return text;
+}
+
+int printPaperSheets(const NotasOptions& o, QTextStream& out, QTextStream& err)
+{
+    QString error;
+    const std::optional<PaperRun> run = composePaperSheets(o, error);
+    if (!run) {
+        err << "zelvora-notas: " << error << '\n';
+        return kUsageError;
+    }
+    if (!writeFileAtomically(o.paper, run->pdf)) {
         err << "zelvora-notas: no se puede escribir " << o.paper << '\n';
         return kSomeNotGraded;
     }
-    out << o.paper << ": " << pages << (pages == 1 ? " hoja" : " hojas");
-    if (!students.empty() && o.copies > 0)
-        out << " (" << students.size() << " de la lista y " << o.copies << " anónimas)";
-    out << ", examen " << sheet.code.examId << ", " << exam->layout.questions
-        << (exam->layout.questions == 1 ? " pregunta\n" : " preguntas\n");
+    out << o.paper << ": " << paperRunSummary(*run) << '\n';
     return kAllGraded;
 }

@@ -14,6 +14,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -37,8 +38,10 @@
 #include "notas/inputlist.h"
 #include "notas/notasdialogs.h"
 #include "notas/paperreview.h"
+#include "notas/papersheetsdialog.h"
 #include "notas/questiontable.h"
 #include "notas/reviewdialog.h"
+#include "notas/scandialog.h"
 #include "notas/scanpage.h"
 #include "notas/studentsheet.h"
 #include "notas/studenttable.h"
@@ -183,6 +186,9 @@ QWidget* NotasWindow::buildClassPanel()
     keyRow->addWidget(keyLabel);
     keyRow->addWidget(keyEdit_, 1);
     keyRow->addWidget(chooseKey);
+    auto* paperSheets = button(QStringLiteral("Ho&jas en papel…"), QStringLiteral("Hojas en papel"), box);
+    connect(paperSheets, &QPushButton::clicked, this, &NotasWindow::makePaperSheets);
+    keyRow->addWidget(paperSheets);
     layout->addLayout(keyRow);
     keyInfo_ = new QLabel(QStringLiteral("Elija la clave: el test con las respuestas correctas."), box);
     keyInfo_->setAccessibleName(QStringLiteral("Datos de la clave"));
@@ -201,6 +207,12 @@ QWidget* NotasWindow::buildClassPanel()
     auto* review = button(QStringLiteral("Revisar d&udas…"), QStringLiteral("Revisar las casillas dudosas"), box);
     connect(review, &QPushButton::clicked, this, &NotasWindow::review);
     answersRow->addWidget(review);
+    // Every letter of its text is another control's Alt letter.
+    auto* scan = button(QStringLiteral("Escanear…"), QStringLiteral("Escanear páginas"), box);
+    scan->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    scan->setToolTip(QStringLiteral("Escanear páginas a la clase (Ctrl+E)"));
+    connect(scan, &QPushButton::clicked, this, &NotasWindow::scanPages);
+    answersRow->addWidget(scan);
     answersRow->addStretch(1);
     auto* dropHint = new QLabel(QStringLiteral("o arrastre aquí tests, escaneos y carpetas"), box);
     answersRow->addWidget(dropHint);
@@ -736,3 +748,28 @@ void NotasWindow::closeEvent(QCloseEvent* event)
 }
 
 #include "moc_notaswindow.cpp"
+
+void NotasWindow::makePaperSheets()
+{
+    const QString folder = memory_.exportFolder.isEmpty() ? QDir::homePath() : memory_.exportFolder;
+    PaperSheetsDialog dialog(dialogs_, keyPath_, folder, this);
+    dialog.exec();
+    if (dialog.folder() != folder) {
+        memory_.exportFolder = dialog.folder();
+        remember();
+    }
+}
+
+void NotasWindow::scanPages()
+{
+    const QString folder = memory_.answersFolder.isEmpty() ? QDir::homePath() : memory_.answersFolder;
+    // Each page joins the class as it is written, as a file chosen by hand
+    // would.
+    ScanDialog dialog(
+        dialogs_, folder, [this](const QString& path) { addInputs({ path }); }, this);
+    dialog.exec();
+    if (dialog.classFolder() != folder && !dialog.classFolder().isEmpty()) {
+        memory_.answersFolder = dialog.classFolder();
+        remember();
+    }
+}

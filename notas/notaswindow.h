@@ -70,6 +70,8 @@ public:
     void openStudent(int row);
     // Walks the doubtful paper cells; none when there are none to review.
     ReviewDialog* review();
+    void makePaperSheets();
+    void scanPages();
 
 signals:
     // A grading ended: whole, cancelled or refused.

@@ -12,6 +12,7 @@ build_packages=(
     librsvg2-bin
     libopencv-dev libzxing-dev libpoppler-cpp-dev
     qt6-image-formats-plugins
+    libsane-dev
 )
 run_packages=(
     shared-mime-info desktop-file-utils qt6-translations-l10n

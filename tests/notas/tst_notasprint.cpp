@@ -13,6 +13,7 @@
 #include <QThread>
 
 #include "notas/notaswindow.h"
+#include "notas/papersheetsdialog.h"
 #include "tests/grading/ztestfiles.h"
 #include "tests/notas/scripteddialogs.h"
 
@@ -78,22 +79,22 @@ QList<Job> jobs(const QString& queue)
 // are told apart by their name.
 const QString kJobName = QStringLiteral("Informe de la clase");
 
-int lastReportId(const QString& queue)
+int lastReportId(const QString& queue, const QString& name = kJobName)
 {
     int id = 0;
     for (const Job& job : jobs(queue)) {
-        if (job.name == kJobName)
+        if (job.name == name)
             id = std::max(id, job.id);
     }
     return id;
 }
 
-std::optional<Job> finishedReportAfter(const QString& queue, int previous)
+std::optional<Job> finishedReportAfter(const QString& queue, int previous, const QString& name = kJobName)
 {
     QDeadlineTimer deadline(20000);
     while (!deadline.hasExpired()) {
         for (const Job& job : jobs(queue)) {
-            if (job.name == kJobName && job.id > previous && job.state >= IPP_JSTATE_CANCELED)
+            if (job.name == name && job.id > previous && job.state >= IPP_JSTATE_CANCELED)
                 return job;
         }
         QThread::msleep(100);
@@ -110,6 +111,7 @@ private slots:
     void initTestCase();
     void printReport_data();
     void printReport();
+    void printPaperSheets();
 
 private:
     QTemporaryDir dir_;
@@ -172,6 +174,30 @@ void TestNotasPrint::printReport()
     QVERIFY(job);
     QCOMPARE(job->state, int(IPP_JSTATE_COMPLETED));
     QCOMPARE(job->copies, copies);
+}
+
+// The sheets of the paper dialog go out as one job named by their title, in
+// the copies asked for.
+void TestNotasPrint::printPaperSheets()
+{
+    useScheduler(QStringLiteral("main"), QStringLiteral("zelvora"));
+    const QString title = QStringLiteral("Hojas del examen de física");
+    const int previous = lastReportId(QStringLiteral("zelvora"), title);
+    ScriptedDialogs dialogs;
+    dialogs.copies = { 2 };
+    PaperSheetsDialog dialog(dialogs, dir_.filePath(QStringLiteral("clave.ztest")), dir_.path());
+    dialog.setTitle(title);
+    dialog.setCopies(3);
+    QVERIFY(dialog.printSheets());
+    QCOMPARE(dialogs.warnings, QStringList());
+    QCOMPARE(dialogs.notices.size(), 1);
+    QVERIFY2(
+        dialogs.notices.front().startsWith(QStringLiteral("Hojas enviadas a la impresora zelvora (2 copias): 3 hojas")),
+        qPrintable(dialogs.notices.front()));
+    const std::optional<Job> job = finishedReportAfter(QStringLiteral("zelvora"), previous, title);
+    QVERIFY(job);
+    QCOMPARE(job->state, int(IPP_JSTATE_COMPLETED));
+    QCOMPARE(job->copies, 2);
 }
 
 QTEST_MAIN(TestNotasPrint)
