@@ -15,7 +15,8 @@
 
 namespace {
 
-// RFC 4180 rows, as appendCsvField writes them.
+// The rows of a CSV file this program wrote; what follows a damaged row is
+// left out.
 std::vector<QStringList> readCsv(const QString& path)
 {
     std::vector<QStringList> rows;
@@ -23,46 +24,13 @@ std::vector<QStringList> readCsv(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return rows;
     const QString text = QString::fromUtf8(file.readAll());
-    QStringList row;
-    QString field;
-    bool quoted = false;
-    bool any = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
-                field += c;
-                ++i;
-            } else if (c == u'"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == u'"') {
-            quoted = true;
-            any = true;
-        } else if (c == u',') {
-            row << field;
-            field.clear();
-            any = true;
-        } else if (c == u'\n' || c == u'\r') {
-            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-                ++i;
-            if (any || !field.isEmpty()) {
-                row << field;
-                rows.push_back(row);
-            }
-            row.clear();
-            field.clear();
-            any = false;
-        } else {
-            field += c;
-            any = true;
-        }
-    }
-    if (any || !field.isEmpty()) {
-        row << field;
-        rows.push_back(row);
+    CsvReader reader(text, u',');
+    QString error;
+    while (!reader.atEnd()) {
+        const std::optional<CsvRecord> record = reader.next(error);
+        if (!record)
+            break;
+        rows.push_back(record->fields);
     }
     return rows;
 }

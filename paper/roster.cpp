@@ -6,109 +6,9 @@
 #include <QStringList>
 
 #include "paper/sheetcode.h"
+#include "platform/csvfield.h"
 
 namespace {
-
-struct Record {
-    QStringList fields;
-    int line = 0;
-};
-
-// RFC 4180 with either separator and either line ending. `line` counts the
-// text's lines, so a field that spans lines inside its quotes still leaves
-// the following records at their true line.
-class CsvReader {
-public:
-    CsvReader(QStringView text, QChar separator)
-        : text_(text)
-        , separator_(separator)
-    {
-    }
-
-    bool atEnd() const { return at_ >= text_.size(); }
-
-    // The next record, or empty with `error` set; blank lines are skipped.
-    std::optional<Record> next(QString& error)
-    {
-        while (!atEnd() && isLineEnd(text_[at_]))
-            skipLineEnd();
-        Record record;
-        record.line = line_;
-        QString field;
-        for (;;) {
-            if (atEnd() || isLineEnd(text_[at_])) {
-                record.fields << field;
-                skipLineEnd();
-                return record;
-            }
-            const QChar c = text_[at_];
-            if (c == separator_) {
-                record.fields << field;
-                field.clear();
-                ++at_;
-            } else if (c == u'"' && field.isEmpty() && !quotedJustEnded_) {
-                if (!quoted(field, error))
-                    return std::nullopt;
-                quotedJustEnded_ = true;
-                continue;
-            } else if (quotedJustEnded_) {
-                error = QStringLiteral("línea %1: hay texto después de las comillas que cierran un campo").arg(line_);
-                return std::nullopt;
-            } else if (c == u'"') {
-                error = QStringLiteral("línea %1: hay unas comillas en medio de un campo sin comillas").arg(line_);
-                return std::nullopt;
-            } else {
-                field += c;
-                ++at_;
-            }
-            quotedJustEnded_ = false;
-        }
-    }
-
-private:
-    static bool isLineEnd(QChar c) { return c == u'\n' || c == u'\r'; }
-
-    void skipLineEnd()
-    {
-        quotedJustEnded_ = false;
-        if (atEnd())
-            return;
-        if (text_[at_] == u'\r' && at_ + 1 < text_.size() && text_[at_ + 1] == u'\n')
-            ++at_;
-        ++at_;
-        ++line_;
-    }
-
-    bool quoted(QString& field, QString& error)
-    {
-        const int opened = line_;
-        ++at_;
-        while (!atEnd()) {
-            const QChar c = text_[at_];
-            if (c == u'"') {
-                if (at_ + 1 < text_.size() && text_[at_ + 1] == u'"') {
-                    field += u'"';
-                    at_ += 2;
-                    continue;
-                }
-                ++at_;
-                return true;
-            }
-            if (c == u'\n' || (c == u'\r' && !(at_ + 1 < text_.size() && text_[at_ + 1] == u'\n')))
-                ++line_;
-            field += c;
-            ++at_;
-        }
-        error = QStringLiteral("línea %1: faltan las comillas que cierran el campo").arg(opened);
-        return false;
-    }
-
-    QStringView text_;
-    QChar separator_;
-    qsizetype at_ = 0;
-    int line_ = 1;
-    bool quotedJustEnded_ = false;
-};
 
 struct Columns {
     QChar separator;
@@ -124,7 +24,7 @@ std::optional<Columns> headerColumns(QStringView text, QString& error)
     for (const QChar separator : { QChar(u';'), QChar(u',') }) {
         CsvReader reader(text, separator);
         QString ignored;
-        const std::optional<Record> header = reader.next(ignored);
+        const std::optional<CsvRecord> header = reader.next(ignored);
         if (!header)
             continue;
         Columns c { separator, int(header->fields.size()), -1, -1 };
@@ -198,7 +98,7 @@ std::optional<std::vector<RosterStudent>> parseRoster(QByteArrayView bytes, QStr
     std::vector<RosterStudent> students;
     QHash<QString, int> lineOfId;
     while (!reader.atEnd()) {
-        const std::optional<Record> record = reader.next(error);
+        const std::optional<CsvRecord> record = reader.next(error);
         if (!record)
             return std::nullopt;
         const int line = record->line;

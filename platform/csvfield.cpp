@@ -15,3 +15,75 @@ void appendCsvField(QByteArray& out, const QString& text)
     }
     out += '"';
 }
+
+std::optional<CsvRecord> CsvReader::next(QString& error)
+{
+    while (!atEnd() && isLineEnd(text_[at_]))
+        skipLineEnd();
+    CsvRecord record;
+    record.line = line_;
+    QString field;
+    for (;;) {
+        if (atEnd() || isLineEnd(text_[at_])) {
+            record.fields << field;
+            skipLineEnd();
+            return record;
+        }
+        const QChar c = text_[at_];
+        if (c == separator_) {
+            record.fields << field;
+            field.clear();
+            ++at_;
+        } else if (c == u'"' && field.isEmpty() && !quotedJustEnded_) {
+            if (!quoted(field, error))
+                return std::nullopt;
+            quotedJustEnded_ = true;
+            continue;
+        } else if (quotedJustEnded_) {
+            error = QStringLiteral("línea %1: hay texto después de las comillas que cierran un campo").arg(line_);
+            return std::nullopt;
+        } else if (c == u'"') {
+            error = QStringLiteral("línea %1: hay unas comillas en medio de un campo sin comillas").arg(line_);
+            return std::nullopt;
+        } else {
+            field += c;
+            ++at_;
+        }
+        quotedJustEnded_ = false;
+    }
+}
+
+void CsvReader::skipLineEnd()
+{
+    quotedJustEnded_ = false;
+    if (atEnd())
+        return;
+    if (text_[at_] == u'\r' && at_ + 1 < text_.size() && text_[at_ + 1] == u'\n')
+        ++at_;
+    ++at_;
+    ++line_;
+}
+
+bool CsvReader::quoted(QString& field, QString& error)
+{
+    const int opened = line_;
+    ++at_;
+    while (!atEnd()) {
+        const QChar c = text_[at_];
+        if (c == u'"') {
+            if (at_ + 1 < text_.size() && text_[at_ + 1] == u'"') {
+                field += u'"';
+                at_ += 2;
+                continue;
+            }
+            ++at_;
+            return true;
+        }
+        if (c == u'\n' || (c == u'\r' && !(at_ + 1 < text_.size() && text_[at_ + 1] == u'\n')))
+            ++line_;
+        field += c;
+        ++at_;
+    }
+    error = QStringLiteral("línea %1: faltan las comillas que cierran el campo").arg(opened);
+    return false;
+}
