@@ -36,6 +36,7 @@
 #include "notas/classexport.h"
 #include "notas/gradingjob.h"
 #include "notas/inputlist.h"
+#include "notas/namedbutton.h"
 #include "notas/notasdialogs.h"
 #include "notas/paperreview.h"
 #include "notas/papersheetsdialog.h"
@@ -58,13 +59,6 @@ const QString kAnswerFilter
                      "Escaneos (*.pdf *.png *.jpg *.jpeg *.tif *.tiff)");
 // Options typed into a spin box settle before the class is graded again.
 constexpr int kSettleMs = 250;
-
-QPushButton* button(const QString& text, const QString& accessibleName, QWidget* parent)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setAccessibleName(accessibleName);
-    return b;
-}
 
 QTableView* tableView(QAbstractItemModel* model, const QString& accessibleName, QWidget* parent)
 {
@@ -136,7 +130,7 @@ NotasWindow::NotasWindow(NotasDialogs& dialogs, const QString& memoryPath, QWidg
     progress_ = new QProgressBar(this);
     progress_->setAccessibleName(QStringLiteral("Progreso de la calificación"));
     progress_->setMaximumWidth(240);
-    cancel_ = button(QStringLiteral("Cance&lar"), QStringLiteral("Cancelar la calificación"), this);
+    cancel_ = namedButton(QStringLiteral("Cance&lar"), QStringLiteral("Cancelar la calificación"), this);
     connect(cancel_, &QPushButton::clicked, this, &NotasWindow::cancelGrading);
     statusBar()->addWidget(status_, 1);
     statusBar()->addPermanentWidget(progress_);
@@ -181,12 +175,12 @@ QWidget* NotasWindow::buildClassPanel()
     keyEdit_->setReadOnly(true);
     keyEdit_->setAccessibleName(QStringLiteral("Clave"));
     keyLabel->setBuddy(keyEdit_);
-    auto* chooseKey = button(QStringLiteral("&Elegir clave…"), QStringLiteral("Elegir clave"), box);
+    auto* chooseKey = namedButton(QStringLiteral("&Elegir clave…"), QStringLiteral("Elegir clave"), box);
     connect(chooseKey, &QPushButton::clicked, this, &NotasWindow::chooseKey);
     keyRow->addWidget(keyLabel);
     keyRow->addWidget(keyEdit_, 1);
     keyRow->addWidget(chooseKey);
-    auto* paperSheets = button(QStringLiteral("Ho&jas en papel…"), QStringLiteral("Hojas en papel"), box);
+    auto* paperSheets = namedButton(QStringLiteral("Ho&jas en papel…"), QStringLiteral("Hojas en papel"), box);
     connect(paperSheets, &QPushButton::clicked, this, &NotasWindow::makePaperSheets);
     keyRow->addWidget(paperSheets);
     layout->addLayout(keyRow);
@@ -195,20 +189,20 @@ QWidget* NotasWindow::buildClassPanel()
     layout->addWidget(keyInfo_);
 
     auto* answersRow = new QHBoxLayout;
-    auto* addFiles = button(QStringLiteral("Añadir &tests…"), QStringLiteral("Añadir tests"), box);
-    auto* addFolder = button(QStringLiteral("Añadir &carpeta…"), QStringLiteral("Añadir carpeta"), box);
-    auto* clear = button(QStringLiteral("&Quitar todo"), QStringLiteral("Quitar todas las respuestas"), box);
+    auto* addFiles = namedButton(QStringLiteral("Añadir &tests…"), QStringLiteral("Añadir tests"), box);
+    auto* addFolder = namedButton(QStringLiteral("Añadir &carpeta…"), QStringLiteral("Añadir carpeta"), box);
+    auto* clear = namedButton(QStringLiteral("&Quitar todo"), QStringLiteral("Quitar todas las respuestas"), box);
     connect(addFiles, &QPushButton::clicked, this, &NotasWindow::chooseAnswerFiles);
     connect(addFolder, &QPushButton::clicked, this, &NotasWindow::chooseAnswerFolder);
     connect(clear, &QPushButton::clicked, this, &NotasWindow::clearInputs);
     answersRow->addWidget(addFiles);
     answersRow->addWidget(addFolder);
     answersRow->addWidget(clear);
-    auto* review = button(QStringLiteral("Revisar d&udas…"), QStringLiteral("Revisar las casillas dudosas"), box);
+    auto* review = namedButton(QStringLiteral("Revisar d&udas…"), QStringLiteral("Revisar las casillas dudosas"), box);
     connect(review, &QPushButton::clicked, this, &NotasWindow::review);
     answersRow->addWidget(review);
     // Every letter of its text is another control's Alt letter.
-    auto* scan = button(QStringLiteral("Escanear…"), QStringLiteral("Escanear páginas"), box);
+    auto* scan = namedButton(QStringLiteral("Escanear…"), QStringLiteral("Escanear páginas"), box);
     scan->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     scan->setToolTip(QStringLiteral("Escanear páginas a la clase (Ctrl+E)"));
     connect(scan, &QPushButton::clicked, this, &NotasWindow::scanPages);
@@ -293,7 +287,7 @@ QWidget* NotasWindow::buildTabs()
     studentView_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Interactive);
     studentView_->setColumnWidth(0, 260);
     studentsLayout->addWidget(studentView_, 1);
-    auto* open = button(QStringLiteral("&Ver hoja del alumno"), QStringLiteral("Ver hoja del alumno"), studentsPage);
+    auto* open = namedButton(QStringLiteral("&Ver hoja del alumno"), QStringLiteral("Ver hoja del alumno"), studentsPage);
     studentsLayout->addWidget(open, 0, Qt::AlignLeft);
     const auto filter = [this] { students_->setFilter(filter_->text(), onlyReview_->isChecked()); };
     connect(filter_, &QLineEdit::textChanged, this, filter);
@@ -366,7 +360,7 @@ QWidget* NotasWindow::buildExportPanel()
             &NotasWindow::printReport },
     };
     for (const auto& e : exports) {
-        QPushButton* b = button(e.text, e.name, panel);
+        QPushButton* b = namedButton(e.text, e.name, panel);
         connect(b, &QPushButton::clicked, this, e.command);
         layout->addWidget(b);
         exportButtons_ << b;

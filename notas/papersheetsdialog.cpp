@@ -15,6 +15,7 @@
 
 #include "grading/notasprogram.h"
 #include "grading/paperprint.h"
+#include "notas/namedbutton.h"
 #include "notas/notasdialogs.h"
 #include "paper/sheetcode.h"
 #include "platform/atomicfile.h"
@@ -23,14 +24,6 @@
 namespace {
 
 const QString kDialogTitle = QStringLiteral("Hojas en papel");
-
-QPushButton* namedButton(const QString& text, const QString& accessibleName, QWidget* parent)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setAccessibleName(accessibleName);
-    b->setAutoDefault(false);
-    return b;
-}
 
 } // namespace
 

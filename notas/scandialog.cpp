@@ -11,20 +11,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "notas/namedbutton.h"
 #include "notas/notasdialogs.h"
 #include "notas/scanjob.h"
 
 namespace {
 
 const QString kDialogTitle = QStringLiteral("Escanear");
-
-QPushButton* namedButton(const QString& text, const QString& accessibleName, QWidget* parent)
-{
-    auto* b = new QPushButton(text, parent);
-    b->setAccessibleName(accessibleName);
-    b->setAutoDefault(false);
-    return b;
-}
 
 // A folder of its own for each batch, so that a new scan never writes over
 // the pages of an earlier one.
