@@ -16,6 +16,7 @@
 #include "notas/papersheetsdialog.h"
 #include "tests/grading/ztestfiles.h"
 #include "tests/notas/scripteddialogs.h"
+#include "tests/print/printjobs.h"
 
 namespace {
 
@@ -31,48 +32,10 @@ void useScheduler(const QString& name, const QString& queue)
     cupsSetServer(nullptr);
 }
 
-struct Job {
-    int id = 0;
-    int state = 0;
-    QString name;
-    int copies = 0;
-};
-
-QList<Job> jobs(const QString& queue)
+// Every job of the queue; none when the scheduler did not answer.
+QList<Job> jobsOf(const QString& queue)
 {
-    ipp_t* request = ippNewRequest(IPP_OP_GET_JOBS);
-    const QByteArray uri = "ipp://localhost/printers/" + queue.toUtf8();
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.constData());
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
-    static const char* const wanted[] = { "job-id", "job-state", "job-name", "copies" };
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr, wanted);
-    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
-    QList<Job> found;
-    if (!response)
-        return found;
-    Job job;
-    for (ipp_attribute_t* a = ippFirstAttribute(response);; a = ippNextAttribute(response)) {
-        const char* name = a ? ippGetName(a) : nullptr;
-        if (!name) {
-            if (job.id != 0)
-                found.append(job);
-            job = Job {};
-            if (!a)
-                break;
-            continue;
-        }
-        const QLatin1String n(name);
-        if (n == QLatin1String("job-id"))
-            job.id = ippGetInteger(a, 0);
-        else if (n == QLatin1String("job-state"))
-            job.state = ippGetInteger(a, 0);
-        else if (n == QLatin1String("job-name"))
-            job.name = QString::fromUtf8(ippGetString(a, 0, nullptr));
-        else if (n == QLatin1String("copies"))
-            job.copies = ippGetInteger(a, 0);
-    }
-    ippDelete(response);
-    return found;
+    return jobs(queue).value_or(QList<Job>());
 }
 
 // Other suites print on the same schedulers meanwhile; the report's jobs
@@ -82,7 +45,7 @@ const QString kJobName = QStringLiteral("Informe de la clase");
 int lastReportId(const QString& queue, const QString& name = kJobName)
 {
     int id = 0;
-    for (const Job& job : jobs(queue)) {
+    for (const Job& job : jobsOf(queue)) {
         if (job.name == name)
             id = std::max(id, job.id);
     }
@@ -93,7 +56,7 @@ std::optional<Job> finishedReportAfter(const QString& queue, int previous, const
 {
     QDeadlineTimer deadline(20000);
     while (!deadline.hasExpired()) {
-        for (const Job& job : jobs(queue)) {
+        for (const Job& job : jobsOf(queue)) {
             if (job.name == name && job.id > previous && job.state >= IPP_JSTATE_CANCELED)
                 return job;
         }

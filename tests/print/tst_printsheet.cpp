@@ -22,6 +22,7 @@
 #include "print/printsheet.h"
 #include "sheet/layout.h"
 #include "sheet/model.h"
+#include "tests/print/printjobs.h"
 #include "tests/support/testmodel.h"
 #include "view/viewcontrol.h"
 
@@ -62,63 +63,6 @@ QString outputFile(const QString& scheduler, const QString& queue)
 {
     return kState + QLatin1Char('/') + scheduler + QStringLiteral("/out/")
         + (queue == kDefaultQueue ? QStringLiteral("job") : queue) + QStringLiteral(".pdf");
-}
-
-struct Job {
-    int id = 0;
-    int state = 0;
-    QString name;
-    int copies = 0;
-    QString colorMode;
-    int quality = 0;
-};
-
-// Nothing when the scheduler did not answer the query: then no count of
-// jobs can be compared.
-std::optional<QList<Job>> jobs(const QString& queue)
-{
-    ipp_t* request = ippNewRequest(IPP_OP_GET_JOBS);
-    const QByteArray uri = "ipp://localhost/printers/" + queue.toUtf8();
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.constData());
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
-    static const char* const wanted[]
-        = { "job-id", "job-state", "job-name", "copies", "print-color-mode", "print-quality" };
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 6, nullptr, wanted);
-    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
-    if (!response || cupsLastError() > IPP_STATUS_OK_CONFLICTING) {
-        ippDelete(response);
-        return std::nullopt;
-    }
-    QList<Job> found;
-    Job job;
-    const auto flush = [&] {
-        if (job.id != 0)
-            found.append(job);
-        job = Job {};
-    };
-    for (ipp_attribute_t* a = ippFirstAttribute(response); a; a = ippNextAttribute(response)) {
-        const char* name = ippGetName(a);
-        if (!name) {
-            flush();
-            continue;
-        }
-        const QLatin1String n(name);
-        if (n == QLatin1String("job-id"))
-            job.id = ippGetInteger(a, 0);
-        else if (n == QLatin1String("job-state"))
-            job.state = ippGetInteger(a, 0);
-        else if (n == QLatin1String("job-name"))
-            job.name = QString::fromUtf8(ippGetString(a, 0, nullptr));
-        else if (n == QLatin1String("copies"))
-            job.copies = ippGetInteger(a, 0);
-        else if (n == QLatin1String("print-color-mode"))
-            job.colorMode = QString::fromUtf8(ippGetString(a, 0, nullptr));
-        else if (n == QLatin1String("print-quality"))
-            job.quality = ippGetInteger(a, 0);
-    }
-    flush();
-    ippDelete(response);
-    return found;
 }
 
 std::optional<int> lastJobId(const QString& queue)
