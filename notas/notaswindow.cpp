@@ -14,7 +14,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -198,13 +197,10 @@ QWidget* NotasWindow::buildClassPanel()
     answersRow->addWidget(addFiles);
     answersRow->addWidget(addFolder);
     answersRow->addWidget(clear);
-    auto* review = namedButton(QStringLiteral("Revisar d&udas…"), QStringLiteral("Revisar las casillas dudosas"), box);
+    auto* review = namedButton(QStringLiteral("Revisar &dudas…"), QStringLiteral("Revisar las casillas dudosas"), box);
     connect(review, &QPushButton::clicked, this, &NotasWindow::review);
     answersRow->addWidget(review);
-    // Every letter of its text is another control's Alt letter.
-    auto* scan = namedButton(QStringLiteral("Escanear…"), QStringLiteral("Escanear páginas"), box);
-    scan->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    scan->setToolTip(QStringLiteral("Escanear páginas a la clase (Ctrl+E)"));
+    auto* scan = namedButton(QStringLiteral("Escanea&r…"), QStringLiteral("Escanear páginas"), box);
     connect(scan, &QPushButton::clicked, this, &NotasWindow::scanPages);
     answersRow->addWidget(scan);
     answersRow->addStretch(1);
@@ -303,7 +299,7 @@ QWidget* NotasWindow::buildTabs()
 
     // The other two pages are made when first shown: a teacher often looks
     // at the students only, and the window is usable sooner.
-    for (const QString& title : { QStringLiteral("Pre&guntas"), QStringLiteral("&Resumen") }) {
+    for (const QString& title : { QStringLiteral("Pre&guntas"), QStringLiteral("Res&umen") }) {
         auto* page = new QWidget(tabs_);
         auto* layout = new QHBoxLayout(page);
         layout->setContentsMargins(0, 0, 0, 0);
@@ -741,7 +737,6 @@ void NotasWindow::closeEvent(QCloseEvent* event)
     QMainWindow::closeEvent(event);
 }
 
-#include "moc_notaswindow.cpp"
 
 void NotasWindow::makePaperSheets()
 {
@@ -767,3 +762,5 @@ void NotasWindow::scanPages()
         remember();
     }
 }
+
+#include "moc_notaswindow.cpp"
