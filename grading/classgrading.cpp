@@ -178,16 +178,19 @@ void splitInputs(const QStringList& inputs, QStringList& testInputs, QStringList
 }
 
 bool readPaperSheets(const QStringList& scanInputs, const QString& folder, const GradingKey& key, Model& scratch,
-    PaperSheets& sheets, std::vector<RefusedFile>& refused, QString& error)
+    PaperSheets& sheets, std::vector<RefusedFile>& refused, QString& error, const ScanReadWatch& watch)
 {
     std::vector<ScannedPage> missing;
     const QStringList files = scanFiles(scanInputs, missing);
+    const std::vector<unsigned> keyMarks(key.marks.begin(), key.marks.end());
+    const std::vector<ScannedPage> pages
+        = files.isEmpty() ? std::vector<ScannedPage>() : readScans(files, 0, &keyMarks, watch);
+    if (watch.cancelled())
+        return true;
     for (const ScannedPage& p : missing)
         refused.push_back({ p.source, p.problem });
-    if (files.isEmpty())
+    if (pages.empty())
         return true;
-    const std::vector<unsigned> keyMarks(key.marks.begin(), key.marks.end());
-    const std::vector<ScannedPage> pages = readScans(files, 0, &keyMarks);
     ScanFolderResult written;
     const bool ok = writeScanFolder(folder, pages, scratch, written, error);
     sheets.listed = written.listed;

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include "grading/scoring.h"
+#include "paper/scanreadwatch.h"
 
 struct Model;
 
@@ -82,9 +83,11 @@ struct PaperSheets {
 // the pictures of doubtful rows). Pages that yield no sheet, a further page
 // of a student, and pages not printed for `key` are refused with their
 // reason.
-// False with `error` when the folder could not be written.
+// False with `error` when the folder could not be written. A read that
+// `watch` cancels writes nothing and leaves `sheets` and `refused` as
+// they were.
 bool readPaperSheets(const QStringList& scanInputs, const QString& folder, const GradingKey& key, Model& scratch,
-    PaperSheets& sheets, std::vector<RefusedFile>& refused, QString& error);
+    PaperSheets& sheets, std::vector<RefusedFile>& refused, QString& error, const ScanReadWatch& watch = {});
 
 // Why the sheet's reader refused the file at `path`.
 QString refusalReason(const QString& path);

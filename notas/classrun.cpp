@@ -116,8 +116,14 @@ std::optional<GradedClass> gradeInputs(Model& scratch, const QString& keyPath, c
             paper->error.clear();
             paper->scanInputs = scanInputs;
             paper->keyPath = keyPath;
+            // Only a whole read counts as read: a cancelled one wrote
+            // nothing, and the next run reads the scans again.
+            paper->read = false;
+            readPaperSheets(scanInputs, paper->folder, g.key, scratch, paper->sheets, paper->refused, paper->error,
+                ScanReadWatch { &cancel, progress });
+            if (cancel.load())
+                return std::nullopt;
             paper->read = true;
-            readPaperSheets(scanInputs, paper->folder, g.key, scratch, paper->sheets, paper->refused, paper->error);
             // The sheets were written anew: the review's decisions so far go
             // back into them.
             replayDecisions(paper->folder);

@@ -84,8 +84,10 @@ struct PaperReading {
 // leaves nothing behind. `progress` hears, on the calling thread only, how
 // many of how many files are done, at the latest once all are. With `paper`,
 // PDFs and images among the inputs (and in their folders) are read into its
-// folder and graded with the rest; each student's doubtful cells are those
-// the review has not decided yet.
+// folder and graded with the rest, `progress` first hearing the pages read;
+// a cancel stops the reading between two pages and writes nothing into the
+// folder. Each student's doubtful cells are those the review has not
+// decided yet.
 std::optional<GradedClass> gradeInputs(Model& scratch, const QString& keyPath, const QStringList& inputs,
     const GradingOptions& options, const std::atomic<bool>& cancel, const std::function<void(int, int)>& progress,
     QString& reason, PaperReading* paper = nullptr);

@@ -85,7 +85,8 @@ void GradingJob::abandon()
 {
     cancel();
     if (thread_) {
-        // The thread checks the flag between files, so this is short.
+        // The thread checks the flag between files and between scanned
+        // pages, so this is short.
         thread_->wait();
         delete thread_;
         thread_ = nullptr;

@@ -165,12 +165,15 @@ QStringList scanFiles(const QStringList& inputs, std::vector<ScannedPage>& missi
     return files;
 }
 
-std::vector<ScannedPage> readScans(const QStringList& files, int threads, const std::vector<unsigned>* keyMarks)
+std::vector<ScannedPage> readScans(
+    const QStringList& files, int threads, const std::vector<unsigned>* keyMarks, const ScanReadWatch& watch)
 {
     quietPoppler();
     std::vector<ScannedPage> pages;
     std::vector<PageTask> tasks;
     for (int f = 0; f < files.size(); ++f) {
+        if (watch.cancelled())
+            return {};
         ScanFile file;
         QString reason;
         if (!file.open(files[f], reason)) {
@@ -195,15 +198,22 @@ std::vector<ScannedPage> readScans(const QStringList& files, int threads, const 
         threads = int(std::max(1u, std::thread::hardware_concurrency()));
     threads = std::min<int>(threads, int(std::max<std::size_t>(tasks.size(), 1)));
     std::atomic<std::size_t> next { 0 };
+    std::atomic<int> begun { 0 };
+    const int total = int(tasks.size());
     // Each thread keeps its own open file (Poppler documents are not shared
     // between threads) and its own buffers; a page is decoded, read and
     // dropped before the next, so memory stays flat however long the PDF.
-    const auto work = [&] {
+    const auto work = [&](bool reports) {
         ScanFile file;
         int open = -1;
         PageBuffers buffers;
         cv::Mat grey;
-        for (std::size_t t = next++; t < tasks.size(); t = next++) {
+        for (std::size_t t = next++; t < tasks.size() && !watch.cancelled(); t = next++) {
+            // Pages are counted as they are begun; the last count, all of
+            // them, comes once every thread is done.
+            const int before = begun.fetch_add(1);
+            if (reports && watch.progress)
+                watch.progress(before, total);
             const PageTask& task = tasks[t];
             ScannedPage& out = pages[task.result];
             QString reason;
@@ -223,10 +233,14 @@ std::vector<ScannedPage> readScans(const QStringList& files, int threads, const 
     };
     std::vector<std::thread> pool;
     for (int i = 1; i < threads; ++i)
-        pool.emplace_back(work);
-    work();
+        pool.emplace_back(work, false);
+    work(true);
     for (std::thread& t : pool)
         t.join();
+    if (watch.cancelled())
+        return {};
+    if (watch.progress)
+        watch.progress(total, total);
     settleRun(pages, keyMarks);
     return pages;
 }

@@ -12,6 +12,7 @@
 #include <opencv2/core.hpp>
 
 #include "paper/pagereader.h"
+#include "paper/scanreadwatch.h"
 #include "paper/sheetcode.h"
 
 // Reading a class's scans: every page of every input, located, decoded and
@@ -53,9 +54,11 @@ QStringList scanFiles(const QStringList& inputs, std::vector<ScannedPage>& missi
 // keeping the order of the files and their pages. Pages of another exam,
 // and later pages of a student already read, are marked as such: with
 // `keyMarks` (as examFitsKey takes them) another exam is one not printed
-// for that key, without it one other than most pages of the run.
-std::vector<ScannedPage> readScans(
-    const QStringList& files, int threads = 0, const std::vector<unsigned>* keyMarks = nullptr);
+// for that key, without it one other than most pages of the run. Nothing
+// when `watch` was cancelled: a run cut short would settle its students on
+// the pages it happened to reach.
+std::vector<ScannedPage> readScans(const QStringList& files, int threads = 0,
+    const std::vector<unsigned>* keyMarks = nullptr, const ScanReadWatch& watch = {});
 
 // Reads one decoded grey page into `out`: the sheet's code, the student,
 // every answer read and every doubt, with a picture of each doubtful row.
