@@ -91,6 +91,7 @@ NotasWindow::NotasWindow(NotasDialogs& dialogs, const QString& memoryPath, QWidg
     , memory_(readNotasMemory(memoryPath))
     , sheetModel_(std::make_unique<Model>())
     , paper_(std::make_shared<PaperReading>())
+    , scanPages_(std::make_unique<ScanPageCache>())
 {
     setWindowTitle(kTitle);
     setAccessibleName(kTitle);
@@ -368,12 +369,20 @@ QWidget* NotasWindow::buildExportPanel()
 void NotasWindow::setKey(const QString& path)
 {
     keyPath_ = path;
+    // Decided once for the key, so that a class's scans, once read, are
+    // always looked for in the same folder.
+    paperFolder_ = path.isEmpty() ? QString() : paperFolderFor(path);
     keyEdit_->setText(QDir::toNativeSeparators(path));
     QString reason;
-    if (const std::optional<KeyDescription> key = describeKey(*sheetModel_, path, reason))
-        keyInfo_->setText(QStringLiteral("%1; responde %2 preguntas.").arg(key->testType).arg(key->questions));
-    else
+    if (const std::optional<KeyDescription> key = describeKey(*sheetModel_, path, reason)) {
+        QString text = QStringLiteral("%1; responde %2 preguntas.").arg(key->testType).arg(key->questions);
+        if (paperFolder_ != paperFolderBesideKey(path))
+            text += QStringLiteral("\nLa carpeta de la clave no se puede escribir: los escaneos se leen en %1.")
+                        .arg(QDir::toNativeSeparators(paperFolder_));
+        keyInfo_->setText(text);
+    } else {
         keyInfo_->setText(QStringLiteral("Esta clave no se puede usar: %1.").arg(reason));
+    }
     startGrading();
 }
 
@@ -484,7 +493,7 @@ ReviewDialog* NotasWindow::review()
 
 QString NotasWindow::paperFolder() const
 {
-    return keyPath_.isEmpty() ? QString() : paperFolderFor(keyPath_);
+    return paperFolder_;
 }
 
 void NotasWindow::cancelGrading()
@@ -695,10 +704,9 @@ void NotasWindow::openStudent(int row)
     }
     QImage scan;
     if (const auto source = graded_->scanPages.constFind(student.path); source != graded_->scanPages.cend()) {
-        // The page is decoded again rather than kept: a class of scans would
-        // otherwise hold every page in memory.
         QString reason;
-        scan = scannedSheetImage(source->first, source->second, student.path, pendingReview(paperFolder()), reason);
+        if (const std::shared_ptr<const LocatedPage> page = scanPages_->page(source->first, source->second, reason))
+            scan = outlinedScanPage(*page, student.path, pendingReview(paperFolder()), reason);
         if (scan.isNull())
             dialogs_.warn(this, kTitle, QStringLiteral("La página escaneada no se puede mostrar: %1.").arg(reason));
     }

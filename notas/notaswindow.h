@@ -25,6 +25,7 @@ class QTableView;
 class QTimer;
 class QuestionTableModel;
 class ReviewDialog;
+class ScanPageCache;
 class StudentTableModel;
 class SummaryTableModel;
 struct Model;
@@ -50,7 +51,8 @@ public:
     std::shared_ptr<const GradedClass> graded() const { return graded_; }
     bool grading() const;
 
-    // Where the class's scans are read: `<key folder>/<key name>-papel`.
+    // Where the class's scans are read: `<key folder>/<key name>-papel`, or
+    // the user's own folder for them when the key's folder is read-only.
     QString paperFolder() const;
 
     StudentTableModel& students() { return *students_; }
@@ -101,11 +103,13 @@ private:
     QString memoryPath_;
     NotasMemory memory_;
     QString keyPath_;
+    QString paperFolder_;
     QStringList inputs_;
     std::shared_ptr<const GradedClass> graded_;
     std::unique_ptr<Model> sheetModel_;
     // The class's scans as last read, into the folder beside the key.
     std::shared_ptr<PaperReading> paper_;
+    std::unique_ptr<ScanPageCache> scanPages_;
 
     GradingJob* job_ = nullptr;
     QTimer* gradeSoon_ = nullptr;

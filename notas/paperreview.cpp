@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include "paper/scanfolder.h"
 #include "platform/atomicfile.h"
 #include "platform/csvfield.h"
+#include "platform/userfolders.h"
 #include "settings/settingsfile.h"
 #include "testfile/testfile.h"
 
@@ -145,10 +147,24 @@ QString letterText(int testType, int answer)
 
 } // namespace
 
-QString paperFolderFor(const QString& keyPath)
+QString paperFolderBesideKey(const QString& keyPath)
 {
     const QFileInfo key(keyPath);
     return key.dir().filePath(key.completeBaseName() + QStringLiteral("-papel"));
+}
+
+QString paperFolderFor(const QString& keyPath)
+{
+    const QString beside = paperFolderBesideKey(keyPath);
+    const QFileInfo folder(beside);
+    // isWritable asks the system, so a read-only mount says no even to root.
+    if (folder.exists() ? folder.isDir() && folder.isWritable() : QFileInfo(folder.absolutePath()).isWritable())
+        return beside;
+    const QFileInfo key(keyPath);
+    const QByteArray id
+        = QCryptographicHash::hash(QFile::encodeName(key.absoluteFilePath()), QCryptographicHash::Sha1).toHex().left(8);
+    return QDir(xdgDataHome())
+        .filePath(QStringLiteral("zelvora/papel/%1-%2").arg(key.completeBaseName(), QString::fromLatin1(id)));
 }
 
 std::vector<ReviewCell> pendingReview(const QString& folder)

@@ -14,8 +14,13 @@
 inline constexpr const char* kDecisionsFileName = "revision-decisiones.csv";
 
 // Where a class's scans are read when the teacher names no folder: beside
-// the key, `<key folder>/<key name>-papel`.
+// the key, `<key folder>/<key name>-papel`, when that folder is there to be
+// written or can be made. A key on a read-only stick or share, or in
+// another user's folder, has its scans read into the user's own data
+// folder instead, `zelvora/papel/<key name>-<8 hex digits>`, the digits
+// telling apart keys of one name in different folders.
 QString paperFolderFor(const QString& keyPath);
+QString paperFolderBesideKey(const QString& keyPath);
 
 struct ReviewCell {
     // The sheet's test file and its name in the folder without ".ztest".

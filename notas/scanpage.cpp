@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include <QColor>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPen>
 #include <QPolygonF>
@@ -13,19 +14,24 @@
 #include "sheet/model.h"
 #include "testfile/testfile.h"
 
-QImage scannedSheetImage(
-    const QString& scanFile, int page, const QString& testFile, const std::vector<ReviewCell>& pending, QString& reason)
+std::shared_ptr<const LocatedPage> locateScannedPage(const QString& scanFile, int page, QString& reason)
 {
     ScanFile scan;
     cv::Mat grey;
     if (!scan.open(scanFile, reason) || !scan.loadPage(page, grey, reason))
         return {};
     PageBuffers buffers;
-    LocatedPage located;
-    if (locatePage(grey, buffers, located) != LocateProblem::None || !located.sheet) {
+    auto located = std::make_shared<LocatedPage>();
+    if (locatePage(grey, buffers, *located) != LocateProblem::None || !located->sheet) {
         reason = QStringLiteral("la página ya no se reconoce");
         return {};
     }
+    return located;
+}
+
+QImage outlinedScanPage(
+    const LocatedPage& located, const QString& testFile, const std::vector<ReviewCell>& pending, QString& reason)
+{
     Model m;
     m.testFileName = testFile;
     if (readTestFile(m) != ReadResult::Accepted) {
@@ -63,4 +69,40 @@ QImage scannedSheetImage(
         }
     }
     return image;
+}
+
+QImage scannedSheetImage(
+    const QString& scanFile, int page, const QString& testFile, const std::vector<ReviewCell>& pending, QString& reason)
+{
+    const std::shared_ptr<const LocatedPage> located = locateScannedPage(scanFile, page, reason);
+    return located ? outlinedScanPage(*located, testFile, pending, reason) : QImage();
+}
+
+ScanPageCache::ScanPageCache(int pages)
+    : capacity_(std::max(pages, 1))
+{
+}
+
+std::shared_ptr<const LocatedPage> ScanPageCache::page(const QString& scanFile, int page, QString& reason)
+{
+    const QFileInfo info(scanFile);
+    const qint64 size = info.size();
+    const QDateTime changed = info.lastModified();
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+        if (it->file != scanFile || it->page != page)
+            continue;
+        if (it->size == size && it->changed == changed) {
+            entries_.splice(entries_.begin(), entries_, it);
+            return entries_.front().located;
+        }
+        entries_.erase(it);
+        break;
+    }
+    std::shared_ptr<const LocatedPage> located = locateScannedPage(scanFile, page, reason);
+    if (!located)
+        return {};
+    entries_.push_front({ scanFile, page, size, changed, located });
+    if (int(entries_.size()) > capacity_)
+        entries_.pop_back();
+    return located;
 }

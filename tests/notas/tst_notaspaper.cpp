@@ -1,7 +1,12 @@
-// Paper in the window: scans added to the class are read beside the key and
-// graded with the rest, and the review of their doubtful cells writes each
+// Paper in the window: scans added to the class are read beside the key (or
+// in the user's data when the key's folder is read-only) and graded with
+// the rest, a cancelled read leaves nothing, and the review of their doubtful cells writes each
 // decision into the student's test file, survives reopening the window and
 // reading the scans again, and says so when the sheet is gone.
+
+#include <atomic>
+
+#include <unistd.h>
 
 #include <QBuffer>
 #include <QDir>
@@ -10,12 +15,14 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <opencv2/imgproc.hpp>
 
+#include "notas/classrun.h"
 #include "notas/inputlist.h"
 #include "notas/notaswindow.h"
 #include "notas/paperreview.h"
@@ -30,6 +37,7 @@
 #include "tests/grading/ztestfiles.h"
 #include "tests/notas/scripteddialogs.h"
 #include "tests/support/scanmaker.h"
+#include "tests/support/scopedenvironment.h"
 
 namespace {
 
@@ -144,6 +152,10 @@ private slots:
     void eachKeyDecidesTheCell_data();
     void eachKeyDecidesTheCell();
     void aVanishedSheetIsNotRecorded();
+    void aCancelledReadWritesNothing();
+    void scansOfAKeyInAFolderNotWritableGoToTheUserData_data();
+    void scansOfAKeyInAFolderNotWritableGoToTheUserData();
+    void aShownPageIsKeptUntilItsScanChanges();
 
 private:
     QString path(const QString& name) const { return dir_.filePath(name); }
@@ -376,6 +388,94 @@ void TestNotasPaper::aVanishedSheetIsNotRecorded()
     QCOMPARE(dialog.cells().size(), std::size_t(1));
     QVERIFY(!QFile::exists(sheet));
     QCOMPARE(pendingReview(folder.path()).size(), std::size_t(1));
+}
+
+void TestNotasPaper::aCancelledReadWritesNothing()
+{
+    PaperReading paper;
+    paper.folder = path(QStringLiteral("cancelado-papel"));
+    std::atomic<bool> cancel { false };
+    Model scratch;
+    QString reason;
+    // Raised as the first page is begun: the other thread may still read a
+    // page, but nothing of it may reach the folder.
+    const std::optional<GradedClass> cancelled = gradeInputs(
+        scratch, key(), { path(QStringLiteral("escaneo.pdf")) }, {}, cancel,
+        [&cancel](int, int) { cancel.store(true); }, reason, &paper);
+    QVERIFY(!cancelled);
+    QVERIFY(!QFileInfo::exists(paper.folder));
+    QVERIFY(!paper.read);
+
+    cancel.store(false);
+    const std::optional<GradedClass> graded
+        = gradeInputs(scratch, key(), { path(QStringLiteral("escaneo.pdf")) }, {}, cancel, {}, reason, &paper);
+    QVERIFY2(graded, qPrintable(reason));
+    QCOMPARE(graded->grading.students.size(), std::size_t(2));
+    QVERIFY(QFile::exists(paper.folder + QStringLiteral("/luz.ztest")));
+}
+
+void TestNotasPaper::scansOfAKeyInAFolderNotWritableGoToTheUserData_data()
+{
+    QTest::addColumn<bool>("readOnly");
+    // Root writes a read-only folder all the same; the row is left out
+    // rather than skipped, so that the suite still reads as passed.
+    if (::geteuid() != 0)
+        QTest::newRow("a read-only folder") << true;
+    QTest::newRow("a file where the folder would be") << false;
+}
+
+void TestNotasPaper::scansOfAKeyInAFolderNotWritableGoToTheUserData()
+{
+    QFETCH(bool, readOnly);
+    QTemporaryDir dir;
+    const ScopedEnvironment environment { "XDG_DATA_HOME" };
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QStringLiteral("datos"))));
+    const QString keyFolder = dir.filePath(QStringLiteral("clave"));
+    const QString key = keyFolder + QStringLiteral("/clave.ztest");
+    QVERIFY(QDir().mkpath(keyFolder));
+    QVERIFY(QFile::copy(this->key(), key));
+    if (readOnly)
+        QVERIFY(QFile::setPermissions(keyFolder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    else
+        QVERIFY(writeBytes(keyFolder + QStringLiteral("/clave-papel"), "no es una carpeta"));
+    // Writable again for the temporary folder to go, whatever fails.
+    const auto restore = qScopeGuard([&keyFolder] {
+        QFile::setPermissions(keyFolder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    });
+
+    ScriptedDialogs dialogs;
+    NotasWindow window(dialogs, dir.filePath(QStringLiteral("config/notas.ini")));
+    window.setKey(key);
+    QVERIFY2(window.paperFolder().startsWith(dir.filePath(QStringLiteral("datos/zelvora/papel/clave-"))),
+        qPrintable(window.paperFolder()));
+    window.addInputs({ path(QStringLiteral("escaneo.pdf")) });
+    QVERIFY(waitForGrading(window));
+    QVERIFY(window.graded());
+    QCOMPARE(window.graded()->grading.students.size(), std::size_t(2));
+    QVERIFY(QFile::exists(window.paperFolder() + QStringLiteral("/mar.ztest")));
+    QCOMPARE(QDir(keyFolder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), readOnly ? 1 : 2);
+    QCOMPARE(pendingReview(window.paperFolder()).size(), std::size_t(2));
+}
+
+void TestNotasPaper::aShownPageIsKeptUntilItsScanChanges()
+{
+    QTemporaryDir dir;
+    const QString scan = dir.filePath(QStringLiteral("escaneo.pdf"));
+    QVERIFY(QFile::copy(path(QStringLiteral("escaneo.pdf")), scan));
+    ScanPageCache cache;
+    QString reason;
+    const std::shared_ptr<const LocatedPage> first = cache.page(scan, 0, reason);
+    QVERIFY2(first, qPrintable(reason));
+    QCOMPARE(first->sheet->studentId, QStringLiteral("luz"));
+    QCOMPARE(cache.page(scan, 0, reason), first);
+
+    // Scanned again under the same name, Mar's page first.
+    QVERIFY(writeBytes(scan, scannedPdf({ filledPage(first->sheet->examId, QStringLiteral("mar"), {}) })));
+    const std::shared_ptr<const LocatedPage> again = cache.page(scan, 0, reason);
+    QVERIFY2(again, qPrintable(reason));
+    QCOMPARE(again->sheet->studentId, QStringLiteral("mar"));
+    QVERIFY(!cache.page(scan, 1, reason));
+    QVERIFY(!reason.isEmpty());
 }
 
 QTEST_MAIN(TestNotasPaper)
