@@ -1,14 +1,17 @@
 #include "grading/feedbacksheet.h"
 
+#include <cstdio>
 #include <memory>
 
 #include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QTemporaryDir>
 
 #include "grading/classgrading.h"
 #include "grading/csvexport.h"
@@ -117,19 +120,31 @@ bool writeFeedbackSheets(const QString& folder, const ClassGrading& grading,
         problem(SheetProblem::FolderNotMade, folder);
         return false;
     }
+    // The sheets are written into a hidden folder inside `folder` and moved
+    // into place once every one is written: a run stopped half way leaves
+    // nothing of itself, and the folder never mixes half a class's new
+    // sheets with an older export's. Inside `folder`, each move is a rename
+    // on one file system.
+    QTemporaryDir staging(QDir(folder).filePath(QStringLiteral(".zelvora-hojas-XXXXXX")));
+    if (!staging.isValid()) {
+        problem(SheetProblem::NotWritten, folder);
+        return false;
+    }
     auto m = std::make_unique<Model>();
     prepareFeedbackModel(*m);
     QSet<QString> taken;
+    QStringList written;
     bool whole = true;
     const int total = int(grading.students.size());
     int done = 0;
     for (const StudentResult& s : grading.students) {
         if (progress && !progress(done++, total))
             return false;
-        const QString path = QDir(folder).filePath(feedbackFileName(s.name, taken));
+        const QString name = feedbackFileName(s.name, taken);
+        const QString staged = staging.filePath(name);
         // Students named by their folders get their sheets in the same folders.
-        if (s.name.contains(QLatin1Char('/')) && !QDir().mkpath(QFileInfo(path).path())) {
-            problem(SheetProblem::FolderNotMade, QFileInfo(path).path());
+        if (name.contains(QLatin1Char('/')) && !QDir().mkpath(QFileInfo(staged).path())) {
+            problem(SheetProblem::NotWritten, QDir(folder).filePath(name));
             whole = false;
             continue;
         }
@@ -137,7 +152,20 @@ bool writeFeedbackSheets(const QString& folder, const ClassGrading& grading,
         if (pdf.isEmpty()) {
             problem(SheetProblem::FileUnreadable, s.path);
             whole = false;
-        } else if (!writeFileAtomically(path, pdf)) {
+        } else if (!writeFileAtomically(staged, pdf)) {
+            problem(SheetProblem::NotWritten, QDir(folder).filePath(name));
+            whole = false;
+        } else {
+            written << name;
+        }
+    }
+    for (const QString& name : std::as_const(written)) {
+        const QString path = QDir(folder).filePath(name);
+        if (name.contains(QLatin1Char('/')) && !QDir().mkpath(QFileInfo(path).path())) {
+            problem(SheetProblem::FolderNotMade, QFileInfo(path).path());
+            whole = false;
+        } else if (::rename(QFile::encodeName(staging.filePath(name)).constData(), QFile::encodeName(path).constData())
+            != 0) {
             problem(SheetProblem::NotWritten, path);
             whole = false;
         }

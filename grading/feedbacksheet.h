@@ -48,8 +48,9 @@ enum class SheetProblem {
 // feedbackFileName, in subfolders where the name has them. `problem` hears
 // of each sheet that is missing and why (with the folder, file or sheet it
 // concerns); `progress`, when given, is asked before each sheet with how
-// many of how many are done and stops the run by answering false. True when
-// every sheet was written.
+// many of how many are done and stops the run by answering false. The
+// sheets reach `folder` only once all are written, so a stopped run leaves
+// nothing in it. True when every sheet was written.
 bool writeFeedbackSheets(const QString& folder, const ClassGrading& grading,
     const std::function<void(SheetProblem, const QString&)>& problem,
     const std::function<bool(int, int)>& progress = {});

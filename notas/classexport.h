@@ -18,7 +18,7 @@ bool exportClass(ExportKind kind, const QString& path, const GradedClass& graded
 // names them. False with a line per sheet or folder that could not be
 // written in `problems`; the other sheets are written all the same.
 // `progress` (may be empty) hears after each student how many of how many
-// are done, and stops the export by returning false; each sheet is written
-// whole, so a stopped export leaves whole sheets only.
+// are done, and stops the export by returning false; a stopped export
+// leaves the folder as it was.
 bool exportFeedbackSheets(const QString& folder, const GradedClass& graded, QStringList& problems,
     const std::function<bool(int, int)>& progress = {});

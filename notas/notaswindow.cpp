@@ -638,20 +638,15 @@ void NotasWindow::exportSheets()
     progress.setAccessibleName(QStringLiteral("Progreso de las hojas corregidas"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
-    int written = 0;
     QStringList problems;
     const bool whole = exportFeedbackSheets(folder, *graded, problems, [&](int done, int) {
-        written = done;
         progress.setValue(done);
         return !progress.wasCanceled();
     });
     progress.reset();
     if (!whole && problems.isEmpty()) {
         dialogs_.inform(this, kTitle,
-            QStringLiteral("Cancelado: quedan escritas %1 de las %2 hojas en %3.")
-                .arg(written)
-                .arg(total)
-                .arg(QDir::toNativeSeparators(folder)));
+            QStringLiteral("Cancelado: no se ha escrito ninguna hoja en %1.").arg(QDir::toNativeSeparators(folder)));
         return;
     }
     if (!whole) {

@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include "notas/classexport.h"
 #include "notas/gradingjob.h"
 #include "notas/inputlist.h"
 #include "notas/notaswindow.h"
@@ -262,6 +263,14 @@ void TestNotasWindow::failedExportSaysSo()
     QCOMPARE(dialogs.warnings.size(), 1);
     QCOMPARE(
         QDir(path(QStringLiteral("hojas"))).entryList(QDir::Files, QDir::Name), (QStringList { "ana.pdf", "bea.pdf" }));
+
+    // Stopped after the first sheet: nothing of the run is left behind, not
+    // even its hidden folder.
+    const QString stopped = path(QStringLiteral("hojas-paradas"));
+    QStringList problems;
+    QVERIFY(!exportFeedbackSheets(stopped, *window.graded(), problems, [](int done, int) { return done < 1; }));
+    QVERIFY(problems.isEmpty());
+    QCOMPARE(QDir(stopped).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
 void TestNotasWindow::everyControlHasANameAndTakesTab()
