@@ -1,22 +1,30 @@
-// The Notas window's own costs: sorting a class of 10,000 in its table, and
+// The Notas window's own costs: sorting a class of 10,000 in its table,
 // grading 1,000 files on its thread beside the command line on the same
-// files.
+// files, and how the window's thread fares while a 100-page scan is read
+// and when that read is cancelled.
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <random>
 
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
 #include "bench/classfolder.h"
+#include "bench/scanpages.h"
 #include "grading/notasprogram.h"
 #include "notas/gradingjob.h"
 #include "notas/studenttable.h"
+#include "paper/sheetcode.h"
 
 namespace {
 
@@ -120,5 +128,121 @@ void BM_gradeOnCommandLine(benchmark::State& state)
     }
 }
 BENCHMARK(BM_gradeOnCommandLine)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+constexpr int kScanPages = 100;
+constexpr double kScanDpi = 200;
+// The window's thread is asked to do something this often while it waits.
+constexpr int kTickMs = 5;
+
+struct ScannedClass {
+    ScannedClass()
+    {
+        ok = dir.isValid() && writeClassFolder(dir.path(), 0)
+            && writeScannedPdf(pdf(), kScanPages, kScanDpi, examId(QStringLiteral("Examen"), SheetLayout {}, {}));
+    }
+    QString key() const { return dir.filePath(QStringLiteral("clave.ztest")); }
+    QString pdf() const { return dir.filePath(QStringLiteral("escaneo.pdf")); }
+
+    QTemporaryDir dir;
+    bool ok = false;
+};
+
+ScannedClass& theScans()
+{
+    static ScannedClass c;
+    return c;
+}
+
+// Counts how late the window's thread comes to a timer that fires every
+// few milliseconds: the longest wait is how long a click would wait.
+struct StallWatch {
+    StallWatch()
+    {
+        timer.setInterval(kTickMs);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            longest = std::max(longest, since.restart());
+        });
+        since.start();
+        timer.start();
+    }
+    QTimer timer;
+    QElapsedTimer since;
+    qint64 longest = 0;
+};
+
+// A 100-page scan read and graded by the window's job, its pages written
+// into a fresh folder each time as a class added anew would be. Reported
+// beside the time: the longest the window's thread went without running
+// a 5 ms timer (`stall_ms`, the worst iteration).
+void BM_readScanInWindow(benchmark::State& state)
+{
+    ScannedClass& c = theScans();
+    if (!c.ok) {
+        state.SkipWithError("the scans were not written");
+        return;
+    }
+    GradingJob job;
+    QEventLoop loop;
+    std::size_t students = 0;
+    QObject::connect(&job, &GradingJob::finished, &loop, [&](std::shared_ptr<const GradedClass> graded) {
+        students = graded->grading.students.size();
+        loop.quit();
+    });
+    qint64 stall = 0;
+    int run = 0;
+    for (auto _ : state) {
+        auto paper = std::make_shared<PaperReading>();
+        paper->folder = c.dir.filePath(QStringLiteral("leido-%1").arg(run++));
+        StallWatch watch;
+        job.start(c.key(), { c.pdf() }, {}, paper);
+        loop.exec();
+        stall = std::max(stall, watch.longest);
+        if (students != kScanPages)
+            state.SkipWithError("the scan was not read whole");
+    }
+    state.counters["stall_ms"] = double(stall);
+}
+BENCHMARK(BM_readScanInWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// Cancel a quarter of the way through the same read: the time from the
+// cancel to the window's thread hearing of it, which is also how long
+// replacing a run (a changed option, new inputs) may hold the window.
+void BM_cancelScanRead(benchmark::State& state)
+{
+    ScannedClass& c = theScans();
+    if (!c.ok) {
+        state.SkipWithError("the scans were not written");
+        return;
+    }
+    GradingJob job;
+    QEventLoop loop;
+    QElapsedTimer sinceCancel;
+    qint64 heard = 0;
+    qint64 longest = 0;
+    QObject::connect(&job, &GradingJob::progress, &job, [&](int done, int total) {
+        if (done * 4 >= total && !sinceCancel.isValid()) {
+            sinceCancel.start();
+            job.cancel();
+        }
+    });
+    QObject::connect(&job, &GradingJob::cancelled, &loop, [&] {
+        heard = sinceCancel.elapsed();
+        longest = std::max(longest, heard);
+        loop.quit();
+    });
+    int run = 0;
+    for (auto _ : state) {
+        auto paper = std::make_shared<PaperReading>();
+        paper->folder = c.dir.filePath(QStringLiteral("cancelado-%1").arg(run++));
+        sinceCancel.invalidate();
+        job.start(c.key(), { c.pdf() }, {}, paper);
+        loop.exec();
+        state.SetIterationTime(double(heard) / 1000);
+        if (QFileInfo::exists(paper->folder))
+            state.SkipWithError("the cancelled read wrote its folder");
+    }
+    state.counters["longest_ms"] = double(longest);
+}
+BENCHMARK(BM_cancelScanRead)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 
 } // namespace

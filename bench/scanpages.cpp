@@ -7,10 +7,10 @@
 
 #include "tests/support/scanmaker.h"
 
-cv::Mat scannedPage(int n, double dpi)
+cv::Mat scannedPage(int n, double dpi, const QString& exam)
 {
     PaperSheet sheet;
-    sheet.code.examId = QStringLiteral("BE4C0001");
+    sheet.code.examId = exam;
     sheet.code.serial = n + 1;
     sheet.title = QStringLiteral("Examen");
     ScanMaker maker(unsigned(n) + 1);
@@ -22,7 +22,7 @@ cv::Mat scannedPage(int n, double dpi)
     return page;
 }
 
-bool writeScannedPdf(const QString& path, int pages, double dpi)
+bool writeScannedPdf(const QString& path, int pages, double dpi, const QString& exam)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -35,7 +35,7 @@ bool writeScannedPdf(const QString& path, int pages, double dpi)
     for (int i = 0; i < pages; ++i) {
         if (i > 0)
             pdf.newPage();
-        const cv::Mat page = scannedPage(i, dpi);
+        const cv::Mat page = scannedPage(i, dpi, exam);
         painter.drawImage(QRect(0, 0, pdf.width(), pdf.height()),
             QImage(page.data, page.cols, page.rows, int(page.step), QImage::Format_Grayscale8));
     }

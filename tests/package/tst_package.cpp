@@ -180,6 +180,7 @@ private slots:
     void packagesPassTheChecks();
     void installedProgramKeepsItsFilesWithTheUser();
     void desktopOpensTestFilesWithIt();
+    void menuEntryOpensTheGradingWindow();
     void purgeLeavesNothing();
 
 private:
@@ -434,6 +435,35 @@ void TestPackage::desktopOpensTestFilesWithIt()
     while (QFileInfo::exists(QStringLiteral("/proc/") + pid) && !gone.hasExpired())
         std::this_thread::sleep_for(200ms);
     QVERIFY2(!QFileInfo::exists(QStringLiteral("/proc/") + pid), "the program opened by the desktop did not end");
+}
+
+// What a teacher who never opens a terminal clicks in the menu: the entry
+// starts the grading window, which keeps its memory in the user's own
+// folder and nothing beside the program.
+void TestPackage::menuEntryOpensTheGradingWindow()
+{
+    const QString entry = QStringLiteral("/usr/share/applications/org.zelvora.ZelvoraNotas.desktop");
+    QVERIFY(QFileInfo::exists(entry));
+    const Result open = run(QStringLiteral("setpriv"),
+        asUser(x_.display(), { QStringLiteral("gio"), QStringLiteral("launch"), entry }), 30s, Output::Dropped);
+    QVERIFY2(open.status == 0, open.output.constData());
+
+    const QString window = waitWindow(QStringLiteral("Zelvora Notas"), 0);
+    PACKAGE_VERIFY(!window.isEmpty(), "the menu entry \"Zelvora Notas\" showed no window");
+    const QString pid
+        = QString::fromLatin1(x_.run(QStringLiteral("xdotool"), { QStringLiteral("getwindowpid"), window })).trimmed();
+    QCOMPARE(QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget(),
+        QStringLiteral("/usr/libexec/zelvora/zelvora-notas-ventana"));
+
+    x_.activate(window);
+    x_.keys({ QStringLiteral("alt+F4") });
+    QDeadlineTimer gone(30s);
+    while (QFileInfo::exists(QStringLiteral("/proc/") + pid) && !gone.hasExpired())
+        std::this_thread::sleep_for(200ms);
+    QVERIFY2(!QFileInfo::exists(QStringLiteral("/proc/") + pid), "the grading window did not end");
+    QVERIFY(QFileInfo::exists(kHome + QStringLiteral("/.config/zelvora/notas.ini")));
+    for (const char* folder : { "/usr/bin/", "/usr/libexec/zelvora/" })
+        QVERIFY2(!QFileInfo::exists(QLatin1String(folder) + QStringLiteral("notas.ini")), folder);
 }
 
 void TestPackage::purgeLeavesNothing()
