@@ -1,9 +1,18 @@
 #include "notas/gradingjob.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QPointer>
 #include <QThread>
 
 #include "sheet/model.h"
+
+namespace {
+
+constexpr int kGradingNice = 10;
+
+} // namespace
 
 // What the thread and the window share about one run. The thread holds its
 // own reference, so a run outlives the window's interest in it.
@@ -32,6 +41,11 @@ void GradingJob::start(const QString& keyPath, const QStringList& inputs, const 
     run_ = run;
     QPointer<GradingJob> self(this);
     thread_ = QThread::create([self, run, keyPath, inputs, options, paper] {
+        // The grading yields the processor to the window's thread, so that a
+        // click is answered at once even while every core reads scans. On
+        // Linux a thread's nice value is its own, and the threads it starts
+        // inherit it; a failure leaves the grading only less polite.
+        (void)::setpriority(PRIO_PROCESS, ::gettid(), kGradingNice);
         // A scratch model per thread: the readers fill its tables.
         auto scratch = std::make_unique<Model>();
         QString reason;
