@@ -178,13 +178,14 @@ void splitInputs(const QStringList& inputs, QStringList& testInputs, QStringList
 }
 
 bool readPaperSheets(const QStringList& scanInputs, const QString& folder, const GradingKey& key, Model& scratch,
-    PaperSheets& sheets, std::vector<RefusedFile>& refused, QString& error, const ScanReadWatch& watch)
+    PaperSheets& sheets, std::vector<RefusedFile>& refused, QString& error, const ScanReadWatch& watch,
+    ScanReadCache* cache)
 {
     std::vector<ScannedPage> missing;
     const QStringList files = scanFiles(scanInputs, missing);
     const std::vector<unsigned> keyMarks(key.marks.begin(), key.marks.end());
     const std::vector<ScannedPage> pages
-        = files.isEmpty() ? std::vector<ScannedPage>() : readScans(files, 0, &keyMarks, watch);
+        = files.isEmpty() ? std::vector<ScannedPage>() : readScans(files, 0, &keyMarks, watch, cache);
     if (watch.cancelled())
         return true;
     for (const ScannedPage& p : missing)

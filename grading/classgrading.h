@@ -14,6 +14,7 @@
 #include "paper/scanreadwatch.h"
 
 struct Model;
+struct ScanReadCache;
 
 // A file left out of the class and why, in words a teacher can act on.
 struct RefusedFile {
@@ -85,9 +86,11 @@ struct PaperSheets {
 // reason.
 // False with `error` when the folder could not be written. A read that
 // `watch` cancels writes nothing and leaves `sheets` and `refused` as
-// they were.
+// they were. With `cache`, scan files read before and unchanged since are
+// not read again.
 bool readPaperSheets(const QStringList& scanInputs, const QString& folder, const GradingKey& key, Model& scratch,
-    PaperSheets& sheets, std::vector<RefusedFile>& refused, QString& error, const ScanReadWatch& watch = {});
+    PaperSheets& sheets, std::vector<RefusedFile>& refused, QString& error, const ScanReadWatch& watch = {},
+    ScanReadCache* cache = nullptr);
 
 // Why the sheet's reader refused the file at `path`.
 QString refusalReason(const QString& path);

@@ -12,6 +12,7 @@
 
 #include "grading/scoring.h"
 #include "notas/paperreview.h"
+#include "paper/scanreading.h"
 #include "sheet/model.h"
 
 namespace {
@@ -119,8 +120,12 @@ std::optional<GradedClass> gradeInputs(Model& scratch, const QString& keyPath, c
             // Only a whole read counts as read: a cancelled one wrote
             // nothing, and the next run reads the scans again.
             paper->read = false;
+            // A page reads the same whatever the key: only settling the run,
+            // which every read does anew, asks the key.
+            if (!paper->readings)
+                paper->readings = std::make_shared<ScanReadCache>();
             readPaperSheets(scanInputs, paper->folder, g.key, scratch, paper->sheets, paper->refused, paper->error,
-                ScanReadWatch { &cancel, progress });
+                ScanReadWatch { &cancel, progress }, paper->readings.get());
             if (cancel.load())
                 return std::nullopt;
             paper->read = true;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "grading/statistics.h"
 
 struct Model;
+struct ScanReadCache;
 
 // The penalty as the window offers it: none, the one the key's number of
 // answers gives, or a number of points per wrong answer.
@@ -70,6 +72,9 @@ struct PaperReading {
     QStringList scanInputs;
     QString keyPath;
     bool read = false;
+    // Each scan file's pages as read, so that a page added to the class
+    // (as the scanner brings them one by one) is the only one read.
+    std::shared_ptr<ScanReadCache> readings;
     PaperSheets sheets;
     std::vector<RefusedFile> refused;
     QString error;

@@ -165,15 +165,37 @@ QStringList scanFiles(const QStringList& inputs, std::vector<ScannedPage>& missi
     return files;
 }
 
-std::vector<ScannedPage> readScans(
-    const QStringList& files, int threads, const std::vector<unsigned>* keyMarks, const ScanReadWatch& watch)
+std::vector<ScannedPage> readScans(const QStringList& files, int threads, const std::vector<unsigned>* keyMarks,
+    const ScanReadWatch& watch, ScanReadCache* cache)
 {
     quietPoppler();
     std::vector<ScannedPage> pages;
     std::vector<PageTask> tasks;
+    // Where each file's pages lie in `pages`, with the file as found before
+    // reading it: a file changed while being read is read again next time.
+    struct Span {
+        std::size_t begin = 0;
+        std::size_t end = 0;
+        qint64 size = -1;
+        QDateTime changed;
+    };
+    std::vector<Span> spans(std::size_t(files.size()));
     for (int f = 0; f < files.size(); ++f) {
         if (watch.cancelled())
             return {};
+        Span& span = spans[std::size_t(f)];
+        span.begin = pages.size();
+        const QFileInfo info(files[f]);
+        span.size = info.size();
+        span.changed = info.lastModified();
+        if (cache) {
+            const auto known = cache->files.constFind(files[f]);
+            if (known != cache->files.cend() && known->size == span.size && known->changed == span.changed) {
+                pages.insert(pages.end(), known->pages.begin(), known->pages.end());
+                span.end = pages.size();
+                continue;
+            }
+        }
         ScanFile file;
         QString reason;
         if (!file.open(files[f], reason)) {
@@ -181,6 +203,7 @@ std::vector<ScannedPage> readScans(
             p.source = files[f];
             p.problem = reason;
             pages.push_back(p);
+            span.end = pages.size();
             continue;
         }
         const int n = file.pageCount();
@@ -192,6 +215,7 @@ std::vector<ScannedPage> readScans(
             tasks.push_back({ f, i, pages.size() });
             pages.push_back(p);
         }
+        span.end = pages.size();
     }
 
     if (threads <= 0)
@@ -241,6 +265,17 @@ std::vector<ScannedPage> readScans(
         return {};
     if (watch.progress)
         watch.progress(total, total);
+    if (cache) {
+        QHash<QString, ScanReadCache::File> now;
+        for (int f = 0; f < files.size(); ++f) {
+            const Span& span = spans[std::size_t(f)];
+            now.insert(files[f],
+                { span.size, span.changed,
+                    std::vector<ScannedPage>(pages.begin() + std::ptrdiff_t(span.begin),
+                        pages.begin() + std::ptrdiff_t(span.end)) });
+        }
+        cache->files = std::move(now);
+    }
     settleRun(pages, keyMarks);
     return pages;
 }

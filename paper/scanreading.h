@@ -6,6 +6,8 @@
 #include <vector>
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -50,15 +52,28 @@ QString pageLabel(const ScannedPage& page);
 // back as a page with its problem.
 QStringList scanFiles(const QStringList& inputs, std::vector<ScannedPage>& missing);
 
+// The pages of each scan file as last read, before a run settled them, so
+// that a class read again after a page was added reads only what is new.
+// A file is read anew when its size or its last change differ.
+struct ScanReadCache {
+    struct File {
+        qint64 size = -1;
+        QDateTime changed;
+        std::vector<ScannedPage> pages;
+    };
+    QHash<QString, File> files;
+};
+
 // Reads every page of `files` on `threads` threads (all cores when 0),
 // keeping the order of the files and their pages. Pages of another exam,
 // and later pages of a student already read, are marked as such: with
 // `keyMarks` (as examFitsKey takes them) another exam is one not printed
 // for that key, without it one other than most pages of the run. Nothing
 // when `watch` was cancelled: a run cut short would settle its students on
-// the pages it happened to reach.
+// the pages it happened to reach. With `cache`, files it holds unchanged
+// are not read again, and it is left holding `files` as now read.
 std::vector<ScannedPage> readScans(const QStringList& files, int threads = 0,
-    const std::vector<unsigned>* keyMarks = nullptr, const ScanReadWatch& watch = {});
+    const std::vector<unsigned>* keyMarks = nullptr, const ScanReadWatch& watch = {}, ScanReadCache* cache = nullptr);
 
 // Reads one decoded grey page into `out`: the sheet's code, the student,
 // every answer read and every doubt, with a picture of each doubtful row.

@@ -324,6 +324,52 @@ private slots:
         QCOMPARE(QFile(path).size(), bytes.size());
     }
 
+    // A class read again after a page was added: files read before and
+    // unchanged since come from the cache, while the run is still settled
+    // whole, in its new order.
+    void unchangedFilesAreNotReadAgain()
+    {
+        QTemporaryDir dir;
+        const QString a = dir.filePath("a.png");
+        const QString b = dir.filePath("b.png");
+        const QString c = dir.filePath("c.png");
+        QVERIFY(writeBytes(a, encoded(filledPage(sheetCode(0), pattern(5, 0), "11111111"), ".png")));
+        const QByteArray second = encoded(filledPage(sheetCode(0), pattern(5, 1), "22222222"), ".png");
+        QVERIFY(writeBytes(b, second));
+        ScanReadCache cache;
+        QCOMPARE(readScans({ a }, 1, nullptr, {}, &cache).at(0).student, QStringLiteral("11111111"));
+
+        // Junk of the same size and change time: only a reader that opened
+        // the file again would see it.
+        const QDateTime changed = QFileInfo(a).lastModified();
+        QVERIFY(writeBytes(a, QByteArray(QFileInfo(a).size(), 'x')));
+        QFile junk(a);
+        QVERIFY(junk.open(QIODevice::ReadWrite));
+        QVERIFY(junk.setFileTime(changed, QFileDevice::FileModificationTime));
+        junk.close();
+        std::vector<ScannedPage> pages = readScans({ a, b }, 1, nullptr, {}, &cache);
+        QCOMPARE(pages.size(), std::size_t(2));
+        QVERIFY2(pages[0].problem.isEmpty(), qPrintable(pages[0].problem));
+        QCOMPARE(pages[0].student, QStringLiteral("11111111"));
+        QCOMPARE(pages[1].student, QStringLiteral("22222222"));
+
+        // The same student twice: whichever comes later is the repeat, so
+        // the cache keeps pages as read, not as one run settled them.
+        QVERIFY(writeBytes(c, second));
+        pages = readScans({ b, c }, 1, nullptr, {}, &cache);
+        QVERIFY(!pages[0].repeated && pages[1].repeated);
+        pages = readScans({ c, b }, 1, nullptr, {}, &cache);
+        QVERIFY(!pages[0].repeated && pages[1].repeated);
+
+        // Changed since: read again, and refused as the junk it is.
+        QVERIFY(junk.open(QIODevice::ReadWrite));
+        QVERIFY(junk.setFileTime(changed.addSecs(1), QFileDevice::FileModificationTime));
+        junk.close();
+        pages = readScans({ a, b }, 1, nullptr, {}, &cache);
+        QVERIFY(!pages[0].problem.isEmpty());
+        QCOMPARE(pages[1].student, QStringLiteral("22222222"));
+    }
+
     // A folder that cannot be made: said, and nothing read is lost track of.
     void unwritableFolder()
     {
