@@ -3,6 +3,7 @@
 // decision into the student's test file, survives reopening the window and
 // reading the scans again, and says so when the sheet is gone.
 
+#include <QAccessible>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -144,6 +145,7 @@ private slots:
     void eachKeyDecidesTheCell_data();
     void eachKeyDecidesTheCell();
     void aVanishedSheetIsNotRecorded();
+    void theReviewIsReadOutAsShown();
 
 private:
     QString path(const QString& name) const { return dir_.filePath(name); }
@@ -376,6 +378,29 @@ void TestNotasPaper::aVanishedSheetIsNotRecorded()
     QCOMPARE(dialog.cells().size(), std::size_t(1));
     QVERIFY(!QFile::exists(sheet));
     QCOMPARE(pendingReview(folder.path()).size(), std::size_t(1));
+}
+
+// A screen reader hears a label by its accessible name alone: the cell in
+// review and its reading must be in it, and follow each decision.
+void TestNotasPaper::theReviewIsReadOutAsShown()
+{
+    QTemporaryDir folder;
+    QVERIFY(writeBytes(folder.filePath(QStringLiteral("ana.ztest")), ztestFile(0, marksFromLetters({ "B", "A" }))));
+    QVERIFY(writeReviewList(folder.path()));
+    ReviewDialog dialog(folder.path());
+    const auto heard = [&dialog] {
+        QStringList names;
+        for (QLabel* label : dialog.findChildren<QLabel*>()) {
+            if (QAccessibleInterface* a = QAccessible::queryAccessibleInterface(label))
+                names << a->text(QAccessible::Name);
+        }
+        return names.join(u'\n');
+    };
+    QVERIFY2(heard().contains(QStringLiteral("Duda 1 de 1: ana (hojas.pdf, página 1), pregunta 2, letra C")),
+        qPrintable(heard()));
+    QVERIFY2(heard().contains(QStringLiteral("Relleno medido: 41 %")), qPrintable(heard()));
+    QVERIFY(dialog.decide(0));
+    QVERIFY2(heard().contains(QStringLiteral("No quedan casillas dudosas.")), qPrintable(heard()));
 }
 
 QTEST_MAIN(TestNotasPaper)
