@@ -52,6 +52,8 @@ void GradingJob::start(const QString& keyPath, const QStringList& inputs, const 
         std::optional<GradedClass> graded = gradeInputs(
             *scratch, keyPath, inputs, options, run->cancel,
             [&](int done, int total) {
+                if (total <= 0)
+                    return;
                 const int percent = done * 100 / total;
                 if (percent == run->lastPercent || !self)
                     return;

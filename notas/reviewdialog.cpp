@@ -30,15 +30,16 @@ ReviewDialog::ReviewDialog(const QString& folder, QWidget* parent)
     setWindowTitle(QStringLiteral("Revisar las dudas — Zelvora Notas"));
     setAccessibleName(QStringLiteral("Revisar las casillas dudosas"));
 
+    // A label's accessible name is all a screen reader gets of it: these
+    // two keep none of their own, so the cell and its reading are read out
+    // as they are shown, and anew at each cell.
     where_ = new QLabel(this);
-    where_->setAccessibleName(QStringLiteral("Casilla dudosa"));
     where_->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     row_ = new QLabel(this);
     row_->setAccessibleName(QStringLiteral("Fila escaneada"));
     row_->setAlignment(Qt::AlignCenter);
     row_->setMinimumHeight(80);
     reading_ = new QLabel(this);
-    reading_->setAccessibleName(QStringLiteral("Lectura elegida"));
     reading_->setWordWrap(true);
     auto* help = new QLabel(QStringLiteral("Pulse la letra que marcó el alumno, Supr para dejar la casilla vacía, "
                                            "Intro para aceptar la lectura y las flechas para moverse."),

@@ -263,7 +263,8 @@ std::vector<ScannedPage> readScans(const QStringList& files, int threads, const 
         t.join();
     if (watch.cancelled())
         return {};
-    if (watch.progress)
+    // Nothing is said when every page came from the cache: no page was read.
+    if (watch.progress && total > 0)
         watch.progress(total, total);
     if (cache) {
         QHash<QString, ScanReadCache::File> now;

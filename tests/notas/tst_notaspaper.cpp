@@ -1,13 +1,15 @@
 // Paper in the window: scans added to the class are read beside the key (or
 // in the user's data when the key's folder is read-only) and graded with
-// the rest, a cancelled read leaves nothing, and the review of their doubtful cells writes each
-// decision into the student's test file, survives reopening the window and
-// reading the scans again, and says so when the sheet is gone.
+// the rest, a cancelled read leaves nothing, and the review of their
+// doubtful cells writes each decision into the student's test file,
+// survives reopening the window and reading the scans again, and says so
+// when the sheet is gone.
 
 #include <atomic>
 
 #include <unistd.h>
 
+#include <QAccessible>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -156,6 +158,7 @@ private slots:
     void scansOfAKeyInAFolderNotWritableGoToTheUserData_data();
     void scansOfAKeyInAFolderNotWritableGoToTheUserData();
     void aShownPageIsKeptUntilItsScanChanges();
+    void theReviewIsReadOutAsShown();
 
 private:
     QString path(const QString& name) const { return dir_.filePath(name); }
@@ -476,6 +479,29 @@ void TestNotasPaper::aShownPageIsKeptUntilItsScanChanges()
     QCOMPARE(again->sheet->studentId, QStringLiteral("mar"));
     QVERIFY(!cache.page(scan, 1, reason));
     QVERIFY(!reason.isEmpty());
+}
+
+// A screen reader hears a label by its accessible name alone: the cell in
+// review and its reading must be in it, and follow each decision.
+void TestNotasPaper::theReviewIsReadOutAsShown()
+{
+    QTemporaryDir folder;
+    QVERIFY(writeBytes(folder.filePath(QStringLiteral("ana.ztest")), ztestFile(0, marksFromLetters({ "B", "A" }))));
+    QVERIFY(writeReviewList(folder.path()));
+    ReviewDialog dialog(folder.path());
+    const auto heard = [&dialog] {
+        QStringList names;
+        for (QLabel* label : dialog.findChildren<QLabel*>()) {
+            if (QAccessibleInterface* a = QAccessible::queryAccessibleInterface(label))
+                names << a->text(QAccessible::Name);
+        }
+        return names.join(u'\n');
+    };
+    QVERIFY2(heard().contains(QStringLiteral("Duda 1 de 1: ana (hojas.pdf, página 1), pregunta 2, letra C")),
+        qPrintable(heard()));
+    QVERIFY2(heard().contains(QStringLiteral("Relleno medido: 41 %")), qPrintable(heard()));
+    QVERIFY(dialog.decide(0));
+    QVERIFY2(heard().contains(QStringLiteral("No quedan casillas dudosas.")), qPrintable(heard()));
 }
 
 QTEST_MAIN(TestNotasPaper)
