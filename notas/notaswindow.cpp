@@ -126,7 +126,9 @@ NotasWindow::NotasWindow(NotasDialogs& dialogs, const QString& memoryPath, QWidg
     setCentralWidget(top);
 
     status_ = new QLabel(this);
-    status_->setAccessibleName(QStringLiteral("Estado"));
+    // No accessible name: a screen reader hears a label by its name alone,
+    // and this one must be heard by what it says.
+    status_->setObjectName(QStringLiteral("estado"));
     progress_ = new QProgressBar(this);
     progress_->setAccessibleName(QStringLiteral("Progreso de la calificación"));
     progress_->setMaximumWidth(240);
@@ -185,7 +187,7 @@ QWidget* NotasWindow::buildClassPanel()
     keyRow->addWidget(paperSheets);
     layout->addLayout(keyRow);
     keyInfo_ = new QLabel(QStringLiteral("Elija la clave: el test con las respuestas correctas."), box);
-    keyInfo_->setAccessibleName(QStringLiteral("Datos de la clave"));
+    keyInfo_->setObjectName(QStringLiteral("datosClave"));
     layout->addWidget(keyInfo_);
 
     auto* answersRow = new QHBoxLayout;
@@ -440,6 +442,9 @@ bool NotasWindow::grading() const
 void NotasWindow::scheduleGrading()
 {
     gradeSoon_->start();
+    // What is shown is about to be graded again: no export of it meanwhile.
+    for (QPushButton* b : std::as_const(exportButtons_))
+        b->setEnabled(false);
 }
 
 void NotasWindow::startGrading()
@@ -583,7 +588,7 @@ void NotasWindow::chooseAnswerFolder()
 
 void NotasWindow::exportFile(int kind, const QString& title, const QString& suffix, const QString& filter)
 {
-    if (!graded_)
+    if (!graded_ || grading())
         return;
     const QString start = QDir(memory_.exportFolder.isEmpty() ? memory_.answersFolder : memory_.exportFolder)
                               .filePath(QFileInfo(keyPath_).completeBaseName() + suffix);
@@ -620,7 +625,7 @@ void NotasWindow::exportReport()
 
 void NotasWindow::exportSheets()
 {
-    if (!graded_)
+    if (!graded_ || grading())
         return;
     const QString folder = dialogs_.openFolder(this, QStringLiteral("Carpeta para las hojas corregidas"),
         memory_.exportFolder.isEmpty() ? memory_.answersFolder : memory_.exportFolder);
@@ -658,7 +663,7 @@ void NotasWindow::exportSheets()
 
 void NotasWindow::printReport()
 {
-    if (!graded_)
+    if (!graded_ || grading())
         return;
     const QString title = QStringLiteral("Imprimir informe");
     const QString printer = defaultPrinterName();

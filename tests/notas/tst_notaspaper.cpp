@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <QAccessible>
+#include <QAbstractButton>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -301,6 +302,12 @@ void TestNotasPaper::reviewSavesEachDecisionAndResumes()
             changed += now.mid(at, kTestRecordSize) != before.mid(at, kTestRecordSize);
         QCOMPARE(changed, 1);
         QVERIFY(cellMarked(mar, 2, keyAnswer(2)));
+        // Until the class is graded again, the grades shown are without the
+        // decision: none of them may be exported.
+        QVERIFY(window->grading());
+        for (QAbstractButton* b : window->findChildren<QAbstractButton*>())
+            if (b->accessibleName().startsWith(u"Exportar"))
+                QVERIFY2(!b->isEnabled(), qPrintable(b->accessibleName()));
 
         QVERIFY(waitForGrading(*window));
         QVERIFY(window->graded());

@@ -98,11 +98,7 @@ void TestNotasWindow::gradesTheClassChosenThroughTheDialogs()
     window.chooseAnswerFolder();
     QVERIFY(waitForGrading(window));
 
-    QLabel* keyInfo = nullptr;
-    for (QLabel* label : window.findChildren<QLabel*>()) {
-        if (label->accessibleName() == u"Datos de la clave")
-            keyInfo = label;
-    }
+    auto* keyInfo = window.findChild<QLabel*>(QStringLiteral("datosClave"));
     QVERIFY(keyInfo);
     QCOMPARE(keyInfo->text(), QStringLiteral("Test 5 respuestas; responde 4 preguntas."));
     QCOMPARE(window.students().rowCount(), 2);
