@@ -96,6 +96,9 @@ private:
     // does within `timeout`; empty when none did.
     QString waitForText(const QString& pattern, std::chrono::milliseconds timeout = 30s) const;
     bool startProgram();
+    // Exports the class as CSV into `csv` by Alt+N from the window named
+    // by `main`, once the export is offered; false with the step that failed.
+    bool exportCsvByKeyboard(const QString& main, const QString& csv, QString& failed);
 
     XSession x_;
     std::unique_ptr<QProcess> bus_;
@@ -191,6 +194,32 @@ bool TestNotasJourney::focus(const QString& pattern)
     return !windows.isEmpty() && x_.activate(windows.last());
 }
 
+bool TestNotasJourney::exportCsvByKeyboard(const QString& main, const QString& csv, QString& failed)
+{
+    // The export is offered once the class is graded; until then Alt+N
+    // does nothing, so it is pressed until its dialog comes.
+    bool asked = false;
+    for (int i = 0; i < 20 && !asked; ++i) {
+        if (!focus(main)) {
+            failed = QStringLiteral("the window lost its focus");
+            return false;
+        }
+        x_.keys({ QStringLiteral("alt+n") });
+        asked = !x_.waitForWindows(program_->processId(), QStringLiteral("^Exportar CSV$"), 1s).isEmpty();
+    }
+    if (!asked || !focus(QStringLiteral("^Exportar CSV$"))) {
+        failed = QStringLiteral("Alt+N never offered to export the CSV");
+        return false;
+    }
+    x_.type(csv);
+    x_.keys({ QStringLiteral("Return") });
+    if (!QTest::qWaitFor([&csv] { return QFileInfo(csv).size() > 0; }, 10000)) {
+        failed = QStringLiteral("the CSV was not written");
+        return false;
+    }
+    return true;
+}
+
 bool TestNotasJourney::closed(const QString& pattern) const
 {
     return QTest::qWaitFor([&] { return x_.waitForWindows(program_->processId(), pattern, 100ms).isEmpty(); }, 10000);
@@ -243,20 +272,9 @@ void TestNotasJourney::gradeAndExportByKeyboard()
     x_.type(folder(QStringLiteral("clase")));
     x_.keys({ QStringLiteral("Return") });
 
-    // The export is offered once the class is graded; until then Alt+N
-    // does nothing, so it is pressed until its dialog comes.
     const QString csv = folder(QStringLiteral("notas.csv"));
-    bool asked = false;
-    for (int i = 0; i < 20 && !asked; ++i) {
-        QVERIFY(focus(main));
-        x_.keys({ QStringLiteral("alt+n") });
-        asked = !x_.waitForWindows(program_->processId(), QStringLiteral("^Exportar CSV$"), 1s).isEmpty();
-    }
-    QVERIFY2(asked, "Alt+N never offered to export the CSV");
-    QVERIFY(focus(QStringLiteral("^Exportar CSV$")));
-    x_.type(csv);
-    x_.keys({ QStringLiteral("Return") });
-    QVERIFY(QTest::qWaitFor([&csv] { return QFileInfo(csv).size() > 0; }, 10000));
+    QString failed;
+    QVERIFY2(exportCsvByKeyboard(main, csv, failed), qPrintable(failed));
 
     QVERIFY(focus(main));
     x_.keys({ QStringLiteral("alt+F4") });
@@ -467,17 +485,8 @@ void TestNotasJourney::gradeMixedClassAndReviewByKeyboard()
                  30000),
         "the decisions did not show in the tables");
     const QString csv = path("notas.csv");
-    bool asked = false;
-    for (int i = 0; i < 20 && !asked; ++i) {
-        QVERIFY(focus(main));
-        x_.keys({ QStringLiteral("alt+n") });
-        asked = !x_.waitForWindows(program_->processId(), QStringLiteral("^Exportar CSV$"), 1s).isEmpty();
-    }
-    QVERIFY2(asked, "Alt+N never offered to export the CSV");
-    QVERIFY(focus(QStringLiteral("^Exportar CSV$")));
-    x_.type(csv);
-    x_.keys({ QStringLiteral("Return") });
-    QVERIFY(QTest::qWaitFor([&csv] { return QFileInfo(csv).size() > 0; }, 10000));
+    QString failed;
+    QVERIFY2(exportCsvByKeyboard(main, csv, failed), qPrintable(failed));
 
     // A paper student's sheet, from the table by the keyboard: the search
     // field by its letter, past the check box to the table, whose first row
