@@ -4,9 +4,11 @@
 // and when that read is cancelled.
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <random>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -72,10 +74,12 @@ void BM_sortStudentsByMark(benchmark::State& state)
 }
 BENCHMARK(BM_sortStudentsByMark)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// A class written once per run into a temporary folder by `write`: its
+// key, and beside it what the benchmark grades.
 struct Class {
-    Class() { ok = dir.isValid() && writeClassFolder(dir.path(), kClassSize); }
-    QString key() const { return dir.filePath(QStringLiteral("clave.ztest")); }
-    QString folder() const { return dir.filePath(QStringLiteral("clase")); }
+    explicit Class(const std::function<bool(const QString&)>& write) { ok = dir.isValid() && write(dir.path()); }
+    QString key() const { return file(QStringLiteral("clave.ztest")); }
+    QString file(const QString& name) const { return dir.filePath(name); }
 
     QTemporaryDir dir;
     bool ok = false;
@@ -83,7 +87,7 @@ struct Class {
 
 Class& theClass()
 {
-    static Class c;
+    static Class c([](const QString& folder) { return writeClassFolder(folder, kClassSize); });
     return c;
 }
 
@@ -102,7 +106,7 @@ void BM_gradeInWindow(benchmark::State& state)
         loop.quit();
     });
     for (auto _ : state) {
-        job.start(c.key(), { c.folder() }, options);
+        job.start(c.key(), { c.file(QStringLiteral("clase")) }, options);
         loop.exec();
         if (students != kClassSize)
             state.SkipWithError("the class was not graded");
@@ -116,7 +120,7 @@ void BM_gradeOnCommandLine(benchmark::State& state)
     Class& c = theClass();
     NotasOptions o;
     o.key = c.key();
-    o.inputs = { c.folder() };
+    o.inputs = { c.file(QStringLiteral("clase")) };
     o.automaticPenalty = true;
     for (auto _ : state) {
         QString table;
@@ -134,23 +138,24 @@ constexpr double kScanDpi = 200;
 // The window's thread is asked to do something this often while it waits.
 constexpr int kTickMs = 5;
 
-struct ScannedClass {
-    ScannedClass()
-    {
-        ok = dir.isValid() && writeClassFolder(dir.path(), 0)
-            && writeScannedPdf(pdf(), kScanPages, kScanDpi, examId(QStringLiteral("Examen"), SheetLayout {}, {}));
-    }
-    QString key() const { return dir.filePath(QStringLiteral("clave.ztest")); }
-    QString pdf() const { return dir.filePath(QStringLiteral("escaneo.pdf")); }
-
-    QTemporaryDir dir;
-    bool ok = false;
-};
-
-ScannedClass& theScans()
+Class& theScans()
 {
-    static ScannedClass c;
+    static Class c([](const QString& folder) {
+        return writeClassFolder(folder, 0)
+            && writeScannedPdf(QDir(folder).filePath(QStringLiteral("escaneo.pdf")), kScanPages, kScanDpi,
+                examId(QStringLiteral("Examen"), SheetLayout {}, {}));
+    });
     return c;
+}
+
+// Starts the job on the scan, read into a folder of its own as a class
+// added anew would be.
+std::shared_ptr<PaperReading> startScanRead(GradingJob& job, const Class& c, const QString& folder)
+{
+    auto paper = std::make_shared<PaperReading>();
+    paper->folder = c.file(folder);
+    job.start(c.key(), { c.file(QStringLiteral("escaneo.pdf")) }, {}, paper);
+    return paper;
 }
 
 // Counts how late the window's thread comes to a timer that fires every
@@ -176,7 +181,7 @@ struct StallWatch {
 // a 5 ms timer (`stall_ms`, the worst iteration).
 void BM_readScanInWindow(benchmark::State& state)
 {
-    ScannedClass& c = theScans();
+    Class& c = theScans();
     if (!c.ok) {
         state.SkipWithError("the scans were not written");
         return;
@@ -191,10 +196,8 @@ void BM_readScanInWindow(benchmark::State& state)
     qint64 stall = 0;
     int run = 0;
     for (auto _ : state) {
-        auto paper = std::make_shared<PaperReading>();
-        paper->folder = c.dir.filePath(QStringLiteral("leido-%1").arg(run++));
         StallWatch watch;
-        job.start(c.key(), { c.pdf() }, {}, paper);
+        startScanRead(job, c, QStringLiteral("leido-%1").arg(run++));
         loop.exec();
         stall = std::max(stall, watch.longest);
         if (students != kScanPages)
@@ -209,7 +212,7 @@ BENCHMARK(BM_readScanInWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->It
 // replacing a run (a changed option, new inputs) may hold the window.
 void BM_cancelScanRead(benchmark::State& state)
 {
-    ScannedClass& c = theScans();
+    Class& c = theScans();
     if (!c.ok) {
         state.SkipWithError("the scans were not written");
         return;
@@ -232,10 +235,9 @@ void BM_cancelScanRead(benchmark::State& state)
     });
     int run = 0;
     for (auto _ : state) {
-        auto paper = std::make_shared<PaperReading>();
-        paper->folder = c.dir.filePath(QStringLiteral("cancelado-%1").arg(run++));
         sinceCancel.invalidate();
-        job.start(c.key(), { c.pdf() }, {}, paper);
+        const std::shared_ptr<PaperReading> paper
+            = startScanRead(job, c, QStringLiteral("cancelado-%1").arg(run++));
         loop.exec();
         state.SetIterationTime(double(heard) / 1000);
         if (QFileInfo::exists(paper->folder))
