@@ -5,7 +5,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTextStream>
 
+#include "grading/notasprogram.h"
 #include "sheet/model.h"
 #include "testfile/testfile.h"
 
@@ -55,4 +57,13 @@ bool writeClassFolder(const QString& folder, int students, unsigned seed)
             return false;
     }
     return true;
+}
+
+bool gradesWholeClass(const NotasOptions& options)
+{
+    QString table;
+    QString errors;
+    QTextStream out(&table);
+    QTextStream err(&errors);
+    return runNotas(options, out, err, false) == kAllGraded;
 }

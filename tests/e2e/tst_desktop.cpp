@@ -27,34 +27,6 @@ namespace {
 constexpr int kScreenWidth = 1366;
 constexpr int kScreenHeight = 768;
 
-// Debian's own interpreter: the accessibility bindings are installed for it.
-const QString kPython = QStringLiteral("/usr/bin/python3");
-
-// Prints "role|name|x,y,w,h" for every object of the named application,
-// screen coordinates included, so that menus can be reached by mouse.
-const QString kTreeScript = QStringLiteral(R"(
-import sys, pyatspi
-def walk(node):
-    try:
-        box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-        where = "%d,%d,%d,%d" % (box.x, box.y, box.width, box.height)
-    except Exception:
-        where = ""
-    print("%s|%s|%s" % (node.getRoleName(), (node.name or "").replace("\n", " "), where))
-    for child in node:
-        if child is not None:
-            walk(child)
-for app in pyatspi.Registry.getDesktop(0):
-    if app is not None and app.name == sys.argv[1]:
-        walk(app)
-)");
-
-struct AccessibleObject {
-    QString role;
-    QString name;
-    QRect box;
-};
-
 bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -115,7 +87,7 @@ void TestDesktop::initTestCase()
             QFAIL(qPrintable(
                 QStringLiteral("%1 is missing: bash scripts/deps.sh test installs it").arg(QLatin1String(tool))));
     }
-    QVERIFY2(QFileInfo::exists(kPython), "python3 is missing: bash scripts/deps.sh test installs it");
+    QVERIFY2(QFileInfo::exists(kAccessibilityPython), "python3 is missing: bash scripts/deps.sh test installs it");
     const QString error = x_.start(kScreenWidth, kScreenHeight);
     QVERIFY2(error.isEmpty(), qPrintable(error));
 
@@ -190,29 +162,9 @@ bool TestDesktop::waitExit()
 
 QList<AccessibleObject> TestDesktop::accessibleObjects() const
 {
-    QProcess reader;
     QProcessEnvironment env = x_.environment();
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress_);
-    reader.setProcessEnvironment(env);
-    reader.setStandardErrorFile(QProcess::nullDevice());
-    reader.start(kPython, { QStringLiteral("-c"), kTreeScript, QStringLiteral("zelvora") });
-    if (!reader.waitForFinished(20000)) {
-        reader.kill();
-        reader.waitForFinished(3000);
-        return {};
-    }
-    QList<AccessibleObject> objects;
-    for (const QString& line : QString::fromUtf8(reader.readAllStandardOutput()).split(QLatin1Char('\n'))) {
-        const QStringList parts = line.split(QLatin1Char('|'));
-        if (parts.size() != 3)
-            continue;
-        const QStringList box = parts[2].split(QLatin1Char(','));
-        AccessibleObject object { parts[0], parts[1], {} };
-        if (box.size() == 4)
-            object.box = QRect(box[0].toInt(), box[1].toInt(), box[2].toInt(), box[3].toInt());
-        objects.append(object);
-    }
-    return objects;
+    return accessibleTree(env, QStringLiteral("zelvora"), 20s);
 }
 
 bool TestDesktop::waitAccessible(

@@ -34,22 +34,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Debian's own interpreter: the accessibility bindings are installed for it.
-const QString kPython = QStringLiteral("/usr/bin/python3");
-
-// Prints "role|name" for every object of the named application.
-const QString kTreeScript = QStringLiteral(R"(
-import sys, pyatspi
-def walk(node):
-    print("%s|%s" % (node.getRoleName(), (node.name or "").replace("\n", " ")))
-    for child in node:
-        if child is not None:
-            walk(child)
-for app in pyatspi.Registry.getDesktop(0):
-    if app is not None and app.name == sys.argv[1]:
-        walk(app)
-)");
-
 // Controls a person acts on; each must be read out by a name.
 const QStringList kControlRoles { QStringLiteral("push button"), QStringLiteral("check box"),
     QStringLiteral("combo box"), QStringLiteral("spin button"), QStringLiteral("text"), QStringLiteral("table"),
@@ -114,7 +98,7 @@ void TestNotasJourney::initTestCase()
             QFAIL(qPrintable(
                 QStringLiteral("%1 is missing: bash scripts/deps.sh test installs it").arg(QLatin1String(tool))));
     }
-    QVERIFY2(QFileInfo::exists(kPython), "python3 is missing: bash scripts/deps.sh test installs it");
+    QVERIFY2(QFileInfo::exists(kAccessibilityPython), "python3 is missing: bash scripts/deps.sh test installs it");
     QVERIFY(work_.isValid());
     const QString error = x_.start(1280, 900);
     QVERIFY2(error.isEmpty(), qPrintable(error));
@@ -152,14 +136,12 @@ bool TestNotasJourney::startProgram()
 
 QStringList TestNotasJourney::accessibleObjects() const
 {
-    QProcess python;
     QProcessEnvironment env = x_.environment();
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress_);
-    python.setProcessEnvironment(env);
-    python.start(kPython, { QStringLiteral("-c"), kTreeScript, QStringLiteral("zelvora-notas") });
-    if (!python.waitForFinished(30000) || python.exitCode() != 0)
-        return {};
-    return QString::fromUtf8(python.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList objects;
+    for (const AccessibleObject& o : accessibleTree(env, QStringLiteral("zelvora-notas"), 30s))
+        objects << o.role + u'|' + o.name;
+    return objects;
 }
 
 QString TestNotasJourney::waitForText(const QString& pattern, std::chrono::milliseconds timeout) const

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include <QDeadlineTimer>
+#include <QProcess>
 #include <QtEndian>
 
 using namespace std::chrono_literals;
@@ -283,6 +284,56 @@ QImage imageFromXwd(const QByteArray& dump)
         }
     }
     return image;
+}
+
+namespace {
+
+// Prints "role|name|x,y,w,h" for every object of the named application,
+// screen coordinates included, so that menus can be reached by mouse.
+const QString kTreeScript = QStringLiteral(R"(
+import sys, pyatspi
+def walk(node):
+    try:
+        box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        where = "%d,%d,%d,%d" % (box.x, box.y, box.width, box.height)
+    except Exception:
+        where = ""
+    print("%s|%s|%s" % (node.getRoleName(), (node.name or "").replace("\n", " "), where))
+    for child in node:
+        if child is not None:
+            walk(child)
+for app in pyatspi.Registry.getDesktop(0):
+    if app is not None and app.name == sys.argv[1]:
+        walk(app)
+)");
+
+} // namespace
+
+QList<AccessibleObject> accessibleTree(
+    const QProcessEnvironment& env, const QString& app, std::chrono::milliseconds timeout)
+{
+    QProcess reader;
+    reader.setProcessEnvironment(env);
+    reader.setStandardErrorFile(QProcess::nullDevice());
+    reader.start(kAccessibilityPython, { QStringLiteral("-c"), kTreeScript, app });
+    if (!reader.waitForFinished(int(timeout.count()))) {
+        reader.kill();
+        reader.waitForFinished(3000);
+        return {};
+    }
+    QList<AccessibleObject> objects;
+    for (const QString& line : QString::fromUtf8(reader.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        // The role and the place never hold a bar; a name may.
+        const QStringList parts = line.split(QLatin1Char('|'));
+        if (parts.size() < 3)
+            continue;
+        const QStringList box = parts.back().split(QLatin1Char(','));
+        AccessibleObject object { parts.front(), parts.mid(1, parts.size() - 2).join(QLatin1Char('|')), {} };
+        if (box.size() == 4)
+            object.box = QRect(box[0].toInt(), box[1].toInt(), box[2].toInt(), box[3].toInt());
+        objects.append(object);
+    }
+    return objects;
 }
 
 std::unique_ptr<QProcess> startSessionBus(const QProcessEnvironment& env, QString& address)

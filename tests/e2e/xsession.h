@@ -4,8 +4,10 @@
 #include <memory>
 
 #include <QImage>
+#include <QList>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -64,6 +66,23 @@ private:
 // is started on it on demand, and both end with it. `address` is empty when
 // the bus did not come up within a few seconds.
 std::unique_ptr<QProcess> startSessionBus(const QProcessEnvironment& env, QString& address);
+
+// Debian's own interpreter: the accessibility bindings are installed for it.
+inline const QString kAccessibilityPython = QStringLiteral("/usr/bin/python3");
+
+// One object of a program as a screen reader finds it.
+struct AccessibleObject {
+    QString role;
+    QString name;
+    // On the screen; empty where the object says nothing of its place.
+    QRect box;
+};
+
+// Every object of the application named `app`, read over the accessibility
+// bus that `env` names. Empty when the reader fails to start or takes longer
+// than `timeout`.
+QList<AccessibleObject> accessibleTree(
+    const QProcessEnvironment& env, const QString& app, std::chrono::milliseconds timeout);
 
 // Pixels of an X window dump (xwd's ZPixmap format, 24 or 32 bits a pixel).
 QImage imageFromXwd(const QByteArray& dump);
