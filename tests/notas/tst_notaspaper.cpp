@@ -11,13 +11,10 @@
 
 #include <QAccessible>
 #include <QAbstractButton>
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -79,26 +76,6 @@ cv::Mat filledPage(const QString& exam, const QString& student, const std::vecto
             cv::Scalar(140), cv::FILLED);
     }
     return page;
-}
-
-// The pages as a scanner's PDF: one raster image per A4 page.
-QByteArray scannedPdf(const std::vector<cv::Mat>& pages)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter pdf(&buffer);
-    pdf.setPageSize(QPageSize(QPageSize::A4));
-    pdf.setPageMargins({});
-    pdf.setResolution(kDpi);
-    QPainter painter(&pdf);
-    for (std::size_t i = 0; i < pages.size(); ++i) {
-        if (i > 0)
-            pdf.newPage();
-        painter.drawImage(QRect(0, 0, pdf.width(), pdf.height()), imageFromMat(pages[i]));
-    }
-    painter.end();
-    return bytes;
 }
 
 // A review list of one doubtful cell: C of question 2 on Ana's sheet.
@@ -191,7 +168,7 @@ void TestNotasPaper::initTestCase()
     // question 3 are smudged.
     QVERIFY(writeBytes(path(QStringLiteral("escaneo.pdf")),
         scannedPdf({ filledPage(exam, QStringLiteral("luz"), {}),
-            filledPage(exam, QStringLiteral("mar"), { { 2, keyAnswer(2) }, { 3, 1 } }) })));
+            filledPage(exam, QStringLiteral("mar"), { { 2, keyAnswer(2) }, { 3, 1 } }) }, int(kDpi))));
 }
 
 std::unique_ptr<NotasWindow> TestNotasPaper::openClass(ScriptedDialogs& dialogs)
@@ -480,7 +457,7 @@ void TestNotasPaper::aShownPageIsKeptUntilItsScanChanges()
     QCOMPARE(cache.page(scan, 0, reason), first);
 
     // Scanned again under the same name, Mar's page first.
-    QVERIFY(writeBytes(scan, scannedPdf({ filledPage(first->sheet->examId, QStringLiteral("mar"), {}) })));
+    QVERIFY(writeBytes(scan, scannedPdf({ filledPage(first->sheet->examId, QStringLiteral("mar"), {}) }, int(kDpi))));
     const std::shared_ptr<const LocatedPage> again = cache.page(scan, 0, reason);
     QVERIFY2(again, qPrintable(reason));
     QCOMPARE(again->sheet->studentId, QStringLiteral("mar"));

@@ -3,11 +3,8 @@
 
 #include <memory>
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -84,32 +81,6 @@ QByteArray encoded(const cv::Mat& image, const char* ext)
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
 
-QImage qimage(const cv::Mat& m)
-{
-    return QImage(m.data, m.cols, m.rows, int(m.step), QImage::Format_Grayscale8).copy();
-}
-
-// The pages as a scanner's PDF: one raster image per A4 page.
-QByteArray scannedPdf(const std::vector<cv::Mat>& pages)
-{
-    QByteArray bytes;
-    {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        QPdfWriter pdf(&buffer);
-        pdf.setPageSize(QPageSize(QPageSize::A4));
-        pdf.setPageMargins({});
-        pdf.setResolution(int(kDpi));
-        QPainter painter(&pdf);
-        for (std::size_t i = 0; i < pages.size(); ++i) {
-            if (i > 0)
-                pdf.newPage();
-            painter.drawImage(QRect(0, 0, pdf.width(), pdf.height()), qimage(pages[i]));
-        }
-    }
-    return bytes;
-}
-
 std::vector<int> pattern(int answers, int seed)
 {
     std::vector<int> a(20);
@@ -155,7 +126,7 @@ private slots:
         const cv::Mat anaPage = filledPage(sheetCode(1, "ana.gil"), ana);
         const cv::Mat anaAgain = filledPage(sheetCode(1, "ana.gil"), luis);
         const cv::Mat anonymous = filledPage(sheetCode(1), luis, "40718253", { { 6, 2 } });
-        QVERIFY(writeBytes(in + "/clase.pdf", scannedPdf({ anaPage, anaAgain, anonymous })));
+        QVERIFY(writeBytes(in + "/clase.pdf", scannedPdf({ anaPage, anaAgain, anonymous }, int(kDpi))));
         QVERIFY(writeBytes(
             in + "/otra.jpg", encoded(filledPage(sheetCode(1, "eva", QStringLiteral("0BADBEEF")), ana), ".jpg")));
 
@@ -261,7 +232,7 @@ private slots:
         QTest::addColumn<QString>("reason");
         const cv::Mat page = filledPage(sheetCode(0, "ana"), pattern(5, 0));
         const QByteArray png = encoded(page, ".png");
-        const QByteArray pdf = scannedPdf({ page });
+        const QByteArray pdf = scannedPdf({ page }, int(kDpi));
         QTest::newRow("truncated PDF") << "a.pdf" << pdf.left(pdf.size() / 3) << "no es un PDF o está dañado";
         QTest::newRow("not a PDF") << "b.pdf" << QByteArray("%PDF-1.4 nada más") << "no es un PDF o está dañado";
         QTest::newRow("truncated PNG") << "c.png" << png.left(png.size() / 2) << "dañada o incompleta";
@@ -412,7 +383,7 @@ private slots:
         QVERIFY(writeBytes(dir.filePath("hojas.pdf"),
             scannedPdf({ filledPage(sheetCode(0, "luz", exam), key),
                 filledPage(sheetCode(0, "mar", exam), key, nullptr, { { 3, 5 } }),
-                filledPage(sheetCode(1, "sol", exam), pattern(2, 0)) })));
+                filledPage(sheetCode(1, "sol", exam), pattern(2, 0)) }, int(kDpi))));
 
         NotasOptions o;
         o.key = dir.filePath("clave.ztest");

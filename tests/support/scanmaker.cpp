@@ -4,6 +4,10 @@
 #include <cmath>
 #include <numeric>
 
+#include <QBuffer>
+#include <QPainter>
+#include <QPdfWriter>
+
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -374,4 +378,23 @@ QImage imageFromMat(const cv::Mat& mat)
     cv::Mat rgb;
     cv::cvtColor(mat, rgb, cv::COLOR_BGR2RGB);
     return QImage(rgb.data, rgb.cols, rgb.rows, qsizetype(rgb.step), QImage::Format_RGB888).copy();
+}
+
+QByteArray scannedPdf(const std::vector<cv::Mat>& pages, int dpi)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter pdf(&buffer);
+    pdf.setPageSize(QPageSize(QPageSize::A4));
+    pdf.setPageMargins({});
+    pdf.setResolution(dpi);
+    QPainter painter(&pdf);
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (i > 0)
+            pdf.newPage();
+        painter.drawImage(QRect(0, 0, pdf.width(), pdf.height()), imageFromMat(pages[i]));
+    }
+    painter.end();
+    return bytes;
 }

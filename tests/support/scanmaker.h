@@ -84,6 +84,9 @@ private:
     cv::RNG rng_;
 };
 
+// The pages as a scanner's PDF: one raster image per A4 page, at `dpi`.
+QByteArray scannedPdf(const std::vector<cv::Mat>& pages, int dpi);
+
 // Between OpenCV and Qt, copying the pixels.
 cv::Mat matFromImage(const QImage& image);
 QImage imageFromMat(const cv::Mat& mat);
