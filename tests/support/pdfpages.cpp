@@ -18,6 +18,17 @@ std::unique_ptr<poppler::document> openPdf(const QByteArray& pdf)
     return document;
 }
 
+// Page `index` of `pdf`, its document kept alive in `document`; null when
+// either cannot be had.
+std::unique_ptr<poppler::page> openPdfPage(
+    const QByteArray& pdf, int index, std::unique_ptr<poppler::document>& document)
+{
+    document = openPdf(pdf);
+    if (!document || index < 0 || index >= document->pages())
+        return {};
+    return std::unique_ptr<poppler::page>(document->create_page(index));
+}
+
 } // namespace
 
 int pdfPageCount(const QByteArray& pdf)
@@ -28,10 +39,8 @@ int pdfPageCount(const QByteArray& pdf)
 
 QSizeF pdfPageSizePt(const QByteArray& pdf, int index)
 {
-    const std::unique_ptr<poppler::document> document = openPdf(pdf);
-    if (!document || index < 0 || index >= document->pages())
-        return {};
-    const std::unique_ptr<poppler::page> page(document->create_page(index));
+    std::unique_ptr<poppler::document> document;
+    const std::unique_ptr<poppler::page> page = openPdfPage(pdf, index, document);
     if (!page)
         return {};
     const poppler::rectf r = page->page_rect(poppler::media_box);
@@ -40,10 +49,8 @@ QSizeF pdfPageSizePt(const QByteArray& pdf, int index)
 
 QImage renderPdfPage(const QByteArray& pdf, int index, int dpi)
 {
-    const std::unique_ptr<poppler::document> document = openPdf(pdf);
-    if (!document || index < 0 || index >= document->pages())
-        return {};
-    const std::unique_ptr<poppler::page> page(document->create_page(index));
+    std::unique_ptr<poppler::document> document;
+    const std::unique_ptr<poppler::page> page = openPdfPage(pdf, index, document);
     if (!page)
         return {};
     poppler::page_renderer renderer;
