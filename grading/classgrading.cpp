@@ -2,8 +2,6 @@
 
 #include <set>
 
-#include <sys/stat.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,15 +10,16 @@
 #include "paper/scanfolder.h"
 #include "paper/scaninput.h"
 #include "paper/scanreading.h"
+#include "platform/filestamp.h"
 #include "sheet/model.h"
 #include "testfile/testfile.h"
 
 std::optional<FileIdentity> fileIdentity(const QString& path)
 {
-    struct stat st { };
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    const std::optional<FileStamp> stamp = fileStamp(path);
+    if (!stamp)
         return std::nullopt;
-    return FileIdentity(std::uint64_t(st.st_dev), std::uint64_t(st.st_ino));
+    return FileIdentity(stamp->device, stamp->inode);
 }
 
 QString refusalReason(const QString& path)

@@ -4,41 +4,16 @@
 #include <memory>
 #include <thread>
 
-#include <sys/stat.h>
-
-#include <QFile>
 #include <QHash>
 #include <QThread>
 
 #include "grading/scoring.h"
 #include "notas/paperreview.h"
 #include "paper/scanreading.h"
+#include "platform/filestamp.h"
 #include "sheet/model.h"
 
 namespace {
-
-// What tells a file apart from itself a moment later: which file it is, its
-// size and its last change, to the nanosecond.
-struct FileStamp {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec changed {};
-};
-
-std::optional<FileStamp> stampOf(const QString& path)
-{
-    struct stat st { };
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return std::nullopt;
-    return FileStamp { st.st_dev, st.st_ino, st.st_size, st.st_mtim };
-}
-
-bool sameStamp(const FileStamp& a, const FileStamp& b)
-{
-    return a.device == b.device && a.inode == b.inode && a.size == b.size && a.changed.tv_sec == b.changed.tv_sec
-        && a.changed.tv_nsec == b.changed.tv_nsec;
-}
 
 // Below this many files a class is graded before threads would pay off.
 constexpr int kThreadsFrom = 64;
@@ -52,10 +27,10 @@ struct FileOutcome {
 FileOutcome gradeOne(Model& scratch, const QString& path, const GradingKey& key, const ScoringRules& rules)
 {
     FileOutcome o;
-    const std::optional<FileStamp> before = stampOf(path);
+    const std::optional<FileStamp> before = fileStamp(path);
     o.student = gradeAnswerFile(scratch, path, key, rules, o.reason);
-    const std::optional<FileStamp> after = stampOf(path);
-    if (o.student && (!before || !after || !sameStamp(*before, *after))) {
+    const std::optional<FileStamp> after = fileStamp(path);
+    if (o.student && (!before || !after || *before != *after)) {
         o.student.reset();
         o.reason = after ? QStringLiteral("cambió mientras se calificaba")
                          : QStringLiteral("desapareció mientras se calificaba");

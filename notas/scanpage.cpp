@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include <QColor>
-#include <QFileInfo>
 #include <QPainter>
 #include <QPen>
 #include <QPolygonF>
@@ -85,13 +84,11 @@ ScanPageCache::ScanPageCache(int pages)
 
 std::shared_ptr<const LocatedPage> ScanPageCache::page(const QString& scanFile, int page, QString& reason)
 {
-    const QFileInfo info(scanFile);
-    const qint64 size = info.size();
-    const QDateTime changed = info.lastModified();
+    const std::optional<FileStamp> stamp = fileStamp(scanFile);
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
         if (it->file != scanFile || it->page != page)
             continue;
-        if (it->size == size && it->changed == changed) {
+        if (stamp && it->stamp == stamp) {
             entries_.splice(entries_.begin(), entries_, it);
             return entries_.front().located;
         }
@@ -101,7 +98,7 @@ std::shared_ptr<const LocatedPage> ScanPageCache::page(const QString& scanFile, 
     std::shared_ptr<const LocatedPage> located = locateScannedPage(scanFile, page, reason);
     if (!located)
         return {};
-    entries_.push_front({ scanFile, page, size, changed, located });
+    entries_.push_front({ scanFile, page, stamp, located });
     if (int(entries_.size()) > capacity_)
         entries_.pop_back();
     return located;

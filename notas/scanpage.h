@@ -2,14 +2,15 @@
 
 #include <list>
 #include <memory>
+#include <optional>
 #include <vector>
 
-#include <QDateTime>
 #include <QImage>
 #include <QString>
 
 #include "notas/paperreview.h"
 #include "paper/pagereader.h"
+#include "platform/filestamp.h"
 
 // Page `page` (from 0) of the scan `scanFile`, decoded and found again by
 // its marks. Null, with `reason`, when the scan can no longer be read or
@@ -30,7 +31,7 @@ QImage scannedSheetImage(const QString& scanFile, int page, const QString& testF
 // The last few scanned pages shown, kept located, so that going back and
 // forth between students and reviews does not decode and locate a page
 // again; a page is some megabytes, so only a few are kept. A scan replaced
-// under the same name (its size or change time differs) is read anew.
+// under the same name (its stamp differs) is read anew.
 class ScanPageCache {
 public:
     explicit ScanPageCache(int pages = 6);
@@ -41,8 +42,7 @@ private:
     struct Entry {
         QString file;
         int page = 0;
-        qint64 size = 0;
-        QDateTime changed;
+        std::optional<FileStamp> stamp;
         std::shared_ptr<const LocatedPage> located;
     };
     int capacity_;

@@ -176,8 +176,7 @@ std::vector<ScannedPage> readScans(const QStringList& files, int threads, const 
     struct Span {
         std::size_t begin = 0;
         std::size_t end = 0;
-        qint64 size = -1;
-        QDateTime changed;
+        std::optional<FileStamp> stamp;
     };
     std::vector<Span> spans(std::size_t(files.size()));
     for (int f = 0; f < files.size(); ++f) {
@@ -185,12 +184,10 @@ std::vector<ScannedPage> readScans(const QStringList& files, int threads, const 
             return {};
         Span& span = spans[std::size_t(f)];
         span.begin = pages.size();
-        const QFileInfo info(files[f]);
-        span.size = info.size();
-        span.changed = info.lastModified();
+        span.stamp = fileStamp(files[f]);
         if (cache) {
             const auto known = cache->files.constFind(files[f]);
-            if (known != cache->files.cend() && known->size == span.size && known->changed == span.changed) {
+            if (known != cache->files.cend() && span.stamp && known->stamp == span.stamp) {
                 pages.insert(pages.end(), known->pages.begin(), known->pages.end());
                 span.end = pages.size();
                 continue;
@@ -271,7 +268,7 @@ std::vector<ScannedPage> readScans(const QStringList& files, int threads, const 
         for (int f = 0; f < files.size(); ++f) {
             const Span& span = spans[std::size_t(f)];
             now.insert(files[f],
-                { span.size, span.changed,
+                { span.stamp,
                     std::vector<ScannedPage>(pages.begin() + std::ptrdiff_t(span.begin),
                         pages.begin() + std::ptrdiff_t(span.end)) });
         }

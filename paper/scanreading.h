@@ -6,7 +6,6 @@
 #include <vector>
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -15,6 +14,7 @@
 
 #include "paper/pagereader.h"
 #include "paper/scanreadwatch.h"
+#include "platform/filestamp.h"
 #include "paper/sheetcode.h"
 
 // Reading a class's scans: every page of every input, located, decoded and
@@ -54,11 +54,10 @@ QStringList scanFiles(const QStringList& inputs, std::vector<ScannedPage>& missi
 
 // The pages of each scan file as last read, before a run settled them, so
 // that a class read again after a page was added reads only what is new.
-// A file is read anew when its size or its last change differ.
+// A file is read anew when its stamp differs.
 struct ScanReadCache {
     struct File {
-        qint64 size = -1;
-        QDateTime changed;
+        std::optional<FileStamp> stamp;
         std::vector<ScannedPage> pages;
     };
     QHash<QString, File> files;

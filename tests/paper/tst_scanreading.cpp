@@ -3,6 +3,9 @@
 
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -310,14 +313,13 @@ private slots:
         ScanReadCache cache;
         QCOMPARE(readScans({ a }, 1, nullptr, {}, &cache).at(0).student, QStringLiteral("11111111"));
 
-        // Junk of the same size and change time: only a reader that opened
-        // the file again would see it.
-        const QDateTime changed = QFileInfo(a).lastModified();
+        // Junk written in place, of the same size and change time to the
+        // nanosecond: only a reader that opened the file again would see it.
+        struct stat was { };
+        QVERIFY(::stat(QFile::encodeName(a).constData(), &was) == 0);
         QVERIFY(writeBytes(a, QByteArray(QFileInfo(a).size(), 'x')));
-        QFile junk(a);
-        QVERIFY(junk.open(QIODevice::ReadWrite));
-        QVERIFY(junk.setFileTime(changed, QFileDevice::FileModificationTime));
-        junk.close();
+        const timespec times[2] { was.st_atim, was.st_mtim };
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(a).constData(), times, 0) == 0);
         int emptyCounts = 0;
         ScanReadWatch watch;
         watch.progress = [&emptyCounts](int, int total) { emptyCounts += total == 0; };
@@ -339,9 +341,8 @@ private slots:
         QCOMPARE(emptyCounts, 0);
 
         // Changed since: read again, and refused as the junk it is.
-        QVERIFY(junk.open(QIODevice::ReadWrite));
-        QVERIFY(junk.setFileTime(changed.addSecs(1), QFileDevice::FileModificationTime));
-        junk.close();
+        const timespec later[2] { was.st_atim, { was.st_mtim.tv_sec + 1, was.st_mtim.tv_nsec } };
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(a).constData(), later, 0) == 0);
         pages = readScans({ a, b }, 1, nullptr, {}, &cache);
         QVERIFY(!pages[0].problem.isEmpty());
         QCOMPARE(pages[1].student, QStringLiteral("22222222"));
