@@ -7,14 +7,17 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTextStream>
 
 #include <vector>
 
-#include "grading/classgrading.h"
 #include "grading/notasprogram.h"
-#include "paper/scanreading.h"
+#include "paper/scaninput.h"
+#include "platform/userfolders.h"
 
 namespace {
 
@@ -37,8 +40,7 @@ std::string windowProgram()
         return ZELVORA_INSTALL_WINDOW;
     std::string folder(self, std::size_t(length));
     folder.erase(folder.rfind('/'));
-    char installed[PATH_MAX];
-    if (::realpath(ZELVORA_INSTALL_BINDIR, installed) && folder == installed)
+    if (runsFromInstallFolder(QString::fromStdString(folder), QStringLiteral(ZELVORA_INSTALL_BINDIR)))
         return ZELVORA_INSTALL_WINDOW;
     const std::string beside = folder + "/zelvora-notas-ventana";
     if (::access(beside.c_str(), X_OK) == 0)
@@ -74,11 +76,17 @@ bool needsFonts(const NotasOptions& o)
 {
     if (!o.report.isEmpty() || !o.sheets.isEmpty() || !o.paper.isEmpty() || !o.paperFolder.isEmpty())
         return true;
-    QStringList testInputs;
-    QStringList scanInputs;
-    splitInputs(o.inputs, testInputs, scanInputs);
-    std::vector<ScannedPage> missing;
-    return !scanFiles(scanInputs, missing).isEmpty();
+    // Only whether there is a scan at all: grading lists the folders anyway.
+    for (const QString& input : o.inputs) {
+        if (QFileInfo(input).isDir()) {
+            for (QDirIterator it(input, QDir::Files); it.hasNext();)
+                if (isScanFile(it.next()))
+                    return true;
+        } else if (isScanFile(input) && QFileInfo::exists(input)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace

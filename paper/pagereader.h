@@ -76,12 +76,6 @@ struct MarkQuad {
 bool findMarks(const cv::Mat& grey, PageBuffers& buffers, MarkQuad& marks);
 bool reframePage(const cv::Mat& grey, const MarkQuad& marks, PaperSize size, PageBuffers& buffers, LocatedPage& page);
 
-// Answer cells per question on a sheet of that test type: five for A to E,
-// two for the logic tests.
-inline int paperAnswers(int testType)
-{
-    return testType == 0 ? 5 : 2;
-}
 
 enum class CellState : unsigned char { Empty, Marked, Doubtful };
 

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QSet>
 
+#include "paper/papersheet.h"
 #include "platform/atomicfile.h"
 #include "platform/csvfield.h"
 #include "settings/settingsfile.h"
@@ -11,16 +12,6 @@
 #include "testfile/testfile.h"
 
 namespace {
-
-QString letter(int testType, int answer)
-{
-    static const char* const kFive = "ABCDE";
-    if (testType == 0)
-        return QString(QLatin1Char(kFive[answer - 1]));
-    if (answer == 2)
-        return QStringLiteral("F");
-    return testType == 1 ? QStringLiteral("V") : QStringLiteral("T");
-}
 
 void appendRow(QByteArray& out, const QStringList& fields)
 {
@@ -138,7 +129,7 @@ bool writeScanFolder(const QString& folder, const std::vector<ScannedPage>& page
             ++result.doubtfulCells;
             appendRow(review,
                 { pageLabel(page), page.student, QString::number(d.question),
-                    letter(page.code->layout.testType, d.answer), QString::number(qRound(d.fill * 100)),
+                    paperLetters(page.code->layout)[d.answer - 1].toUpper(), QString::number(qRound(d.fill * 100)),
                     QStringLiteral("no marcada"), QStringLiteral("casilla dudosa"), rowImageName(stem, d.question) });
         }
     }

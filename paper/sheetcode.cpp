@@ -163,11 +163,6 @@ QString keyHalf(const SheetLayout& layout, const std::vector<unsigned>& marked)
 
 } // namespace
 
-int paperAnswerCount(int testType)
-{
-    return testType == 0 ? 5 : 2;
-}
-
 QString examId(const QString& title, const SheetLayout& layout, const std::vector<unsigned>& marked)
 {
     const QByteArray titleHash = QCryptographicHash::hash(title.toUtf8(), QCryptographicHash::Sha256);

@@ -41,8 +41,12 @@ struct SheetCode {
     friend bool operator==(const SheetCode&, const SheetCode&) = default;
 };
 
-// Answers per question of a test type: 5 for type 0, 2 otherwise.
-int paperAnswerCount(int testType);
+// Answer cells per question on a sheet of that test type: five for A to E,
+// two for the logic tests.
+inline int paperAnswers(int testType)
+{
+    return testType == 0 ? 5 : 2;
+}
 
 // The exam's id, so that two runs of the same exam print the same one: four
 // hexadecimal digits hashed from the title, then four from the layout and

@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!page.problem.isEmpty())
         return 0;
     check(page.code.has_value() && !page.student.isEmpty());
-    const int answers = page.code->layout.testType == 0 ? 5 : 2;
+    const int answers = paperAnswers(page.code->layout.testType);
     for (int q = 0; q < 100; ++q) {
         check((page.marked[std::size_t(q)] >> answers) == 0);
         check(q < page.code->layout.questions || page.marked[std::size_t(q)] == 0);

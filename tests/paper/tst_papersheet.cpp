@@ -85,7 +85,7 @@ void checkPage(const QImage& image, int dpi, const PaperSheet& s)
             qPrintable(QStringLiteral("mark %1").arg(corner)));
     }
 
-    const int answers = paperAnswerCount(l.testType);
+    const int answers = paperAnswers(l.testType);
     for (int q = 1; q <= 100; ++q)
         for (int k = 1; k <= 5; ++k) {
             const QRectF cell = answerCellMm(l.paper, q, k);

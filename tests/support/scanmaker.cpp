@@ -185,7 +185,7 @@ std::vector<CellFill> ScanMaker::studentNumber(const QString& digits)
 
 std::vector<CellFill> ScanMaker::someAnswers(const SheetLayout& layout)
 {
-    const int answers = paperAnswerCount(layout.testType);
+    const int answers = paperAnswers(layout.testType);
     std::vector<int> order(std::size_t(layout.questions));
     std::iota(order.begin(), order.end(), 1);
     for (std::size_t i = order.size(); i > 1; --i)
