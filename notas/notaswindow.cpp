@@ -101,7 +101,12 @@ NotasWindow::NotasWindow(NotasDialogs& dialogs, const QString& memoryPath, QWidg
     gradeSoon_ = new QTimer(this);
     gradeSoon_->setSingleShot(true);
     gradeSoon_->setInterval(kSettleMs);
-    connect(gradeSoon_, &QTimer::timeout, this, &NotasWindow::startGrading);
+    // Options are remembered once they settle, not at every step of a spin
+    // box.
+    connect(gradeSoon_, &QTimer::timeout, this, [this] {
+        remember();
+        startGrading();
+    });
     inputList_ = new InputListModel(this);
     students_ = new StudentTableModel(this);
     questions_ = new QuestionTableModel(this);
@@ -246,15 +251,10 @@ QWidget* NotasWindow::buildOptionsPanel()
 
     connect(penaltyKind_, &QComboBox::currentIndexChanged, this, [this] {
         penaltyPoints_->setEnabled(penaltyKind_->currentIndex() == 2);
-        remember();
         scheduleGrading();
     });
-    for (QDoubleSpinBox* spin : { penaltyPoints_, scale_ }) {
-        connect(spin, &QDoubleSpinBox::valueChanged, this, [this] {
-            remember();
-            scheduleGrading();
-        });
-    }
+    for (QDoubleSpinBox* spin : { penaltyPoints_, scale_ })
+        connect(spin, &QDoubleSpinBox::valueChanged, this, &NotasWindow::scheduleGrading);
     return box;
 }
 
@@ -478,11 +478,13 @@ ReviewDialog* NotasWindow::review()
         dialogs_.inform(this, kTitle, QStringLiteral("Espere a que termine la calificación."));
         return nullptr;
     }
-    if (folder.isEmpty() || pendingReview(folder).empty()) {
+    // The dialog reads what is left to review; with nothing, it never shows.
+    auto* dialog = folder.isEmpty() ? nullptr : new ReviewDialog(folder, this);
+    if (!dialog || dialog->cells().empty()) {
+        delete dialog;
         dialogs_.inform(this, kTitle, QStringLiteral("No hay casillas dudosas que revisar."));
         return nullptr;
     }
-    auto* dialog = new ReviewDialog(folder, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     // The key and the inputs stay as they are while the review writes into
     // the sheets, so no new reading of the scans runs under it.
