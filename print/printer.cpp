@@ -171,6 +171,40 @@ PaperLayout defaultPaperOf(const AttachedPrinter& printer)
     return layout;
 }
 
+enum class JobSend { Sent, NotCreated, DocumentLost };
+
+// Creates a job on `printer` with `options` (freed here) and sends `pdf` as
+// its one document. A job whose document did not arrive whole is
+// cancelled: left without it, it would wait in the queue for ever, and a
+// page that never arrived must not pass for printed. `why`, when given,
+// hears the scheduler's own reason, taken before the cancel replaces it.
+JobSend sendPdfJob(AttachedPrinter& printer, const char* title, int optionCount, cups_option_t* options,
+    const QByteArray& pdf, QString* why = nullptr)
+{
+    http_t* http = printer.http.get();
+    cups_dest_t* dest = printer.dest.get();
+    cups_dinfo_t* info = printer.info.get();
+    int jobId = 0;
+    const ipp_status_t created = cupsCreateDestJob(http, dest, info, &jobId, title, optionCount, options);
+    cupsFreeOptions(optionCount, options);
+    if (created > IPP_STATUS_OK_CONFLICTING || jobId == 0) {
+        if (why)
+            *why = QString::fromUtf8(cupsLastErrorString());
+        return JobSend::NotCreated;
+    }
+    const bool sent = cupsStartDestDocument(http, dest, info, jobId, title, CUPS_FORMAT_PDF, 0, nullptr, 1)
+            == HTTP_STATUS_CONTINUE
+        && cupsWriteRequestData(http, pdf.constData(), std::size_t(pdf.size())) == HTTP_STATUS_CONTINUE
+        && cupsFinishDestDocument(http, dest, info) <= IPP_STATUS_OK_CONFLICTING;
+    if (!sent) {
+        if (why)
+            *why = QString::fromUtf8(cupsLastErrorString());
+        cupsCancelDestJob(http, dest, jobId);
+        return JobSend::DocumentLost;
+    }
+    return JobSend::Sent;
+}
+
 } // namespace
 
 DeviceSettings deviceSettingsFor(const PrintSettings& settings, int maxCopies)
@@ -227,10 +261,6 @@ PrintResult printOnDefaultPrinter(const QImage& image, const PrintSettings& sett
         return PrintResult::DeviceUnavailable;
     if (!printer->dest->name || !*printer->dest->name)
         return PrintResult::NoPrinterName;
-    http_t* http = printer->http.get();
-    cups_dest_t* dest = printer->dest.get();
-    cups_dinfo_t* info = printer->info.get();
-
     const DeviceSettings device = deviceSettingsFor(settings, maxCopiesOf(*printer));
     cups_option_t* options = nullptr;
     int optionCount = 0;
@@ -241,22 +271,13 @@ PrintResult printOnDefaultPrinter(const QImage& image, const PrintSettings& sett
             device.jobOptions[i + 1].toUtf8().constData(), optionCount, &options);
     }
     const QByteArray pdf = sheetPdf(image, defaultPaperOf(*printer));
-
-    int jobId = 0;
-    const ipp_status_t created = cupsCreateDestJob(http, dest, info, &jobId, "Print Job", optionCount, options);
-    cupsFreeOptions(optionCount, options);
-    if (created > IPP_STATUS_OK_CONFLICTING || jobId == 0)
+    switch (sendPdfJob(*printer, "Print Job", optionCount, options, pdf)) {
+    case JobSend::NotCreated:
         return PrintResult::DeviceUnavailable;
-
-    // A job left without its document would wait in the queue for ever, and
-    // a page that never arrived must not pass for printed.
-    const bool sent = cupsStartDestDocument(http, dest, info, jobId, "Print Job", CUPS_FORMAT_PDF, 0, nullptr, 1)
-            == HTTP_STATUS_CONTINUE
-        && cupsWriteRequestData(http, pdf.constData(), std::size_t(pdf.size())) == HTTP_STATUS_CONTINUE
-        && cupsFinishDestDocument(http, dest, info) <= IPP_STATUS_OK_CONFLICTING;
-    if (!sent) {
-        cupsCancelDestJob(http, dest, jobId);
+    case JobSend::DocumentLost:
         return PrintResult::DocumentLost;
+    case JobSend::Sent:
+        break;
     }
     return PrintResult::Printed;
 }
@@ -268,10 +289,7 @@ bool printPdfOnDefaultPrinter(const QByteArray& pdf, int copies, const QString& 
         error = QStringLiteral("No hay ninguna impresora predeterminada que acepte trabajos.");
         return false;
     }
-    http_t* http = printer->http.get();
-    cups_dest_t* dest = printer->dest.get();
-    cups_dinfo_t* info = printer->info.get();
-    const QString name = QString::fromUtf8(dest->name);
+    const QString name = QString::fromUtf8(printer->dest->name);
     const int maxCopies = maxCopiesOf(*printer);
     if (maxCopies > 0 && copies > maxCopies) {
         error = maxCopies == 1
@@ -280,25 +298,17 @@ bool printPdfOnDefaultPrinter(const QByteArray& pdf, int copies, const QString& 
         return false;
     }
     cups_option_t* options = nullptr;
-    int optionCount = cupsAddIntegerOption(CUPS_COPIES, std::max(1, copies), 0, &options);
-    const QByteArray job = title.toUtf8();
-    int jobId = 0;
-    const ipp_status_t created = cupsCreateDestJob(http, dest, info, &jobId, job.constData(), optionCount, options);
-    cupsFreeOptions(optionCount, options);
-    if (created > IPP_STATUS_OK_CONFLICTING || jobId == 0) {
-        error = QStringLiteral("La impresora %1 no acepta el trabajo: %2.")
-                    .arg(name, QString::fromUtf8(cupsLastErrorString()));
+    const int optionCount = cupsAddIntegerOption(CUPS_COPIES, std::max(1, copies), 0, &options);
+    QString why;
+    switch (sendPdfJob(*printer, title.toUtf8().constData(), optionCount, options, pdf, &why)) {
+    case JobSend::NotCreated:
+        error = QStringLiteral("La impresora %1 no acepta el trabajo: %2.").arg(name, why);
         return false;
-    }
-    const bool sent = cupsStartDestDocument(http, dest, info, jobId, job.constData(), CUPS_FORMAT_PDF, 0, nullptr, 1)
-            == HTTP_STATUS_CONTINUE
-        && cupsWriteRequestData(http, pdf.constData(), std::size_t(pdf.size())) == HTTP_STATUS_CONTINUE
-        && cupsFinishDestDocument(http, dest, info) <= IPP_STATUS_OK_CONFLICTING;
-    if (!sent) {
-        error = QStringLiteral("El documento no llegó entero a la impresora %1: %2.")
-                    .arg(name, QString::fromUtf8(cupsLastErrorString()));
-        cupsCancelDestJob(http, dest, jobId);
+    case JobSend::DocumentLost:
+        error = QStringLiteral("El documento no llegó entero a la impresora %1: %2.").arg(name, why);
         return false;
+    case JobSend::Sent:
+        break;
     }
     return true;
 }
