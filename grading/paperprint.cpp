@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include <QFileInfo>
 #include <QTextStream>
 
 #include "grading/classgrading.h"
@@ -58,20 +57,15 @@ std::optional<Exam> examOf(const NotasOptions& o, QString& error)
     return exam;
 }
 
-QString identity(const QString& path)
-{
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
-}
-
 } // namespace
 
 std::optional<PaperRun> composePaperSheets(const NotasOptions& o, QString& error)
 {
     if (!o.paper.isEmpty()) {
+        // A PDF not there yet is no file that is read.
+        const std::optional<FileIdentity> output = fileIdentity(o.paper);
         for (const QString& input : { o.key, o.roster }) {
-            if (!input.isEmpty() && identity(input) == identity(o.paper)) {
+            if (output && !input.isEmpty() && fileIdentity(input) == output) {
                 error = QStringLiteral("%1 es uno de los ficheros que se leen; no se escribe encima").arg(o.paper);
                 return std::nullopt;
             }
