@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include "grading/scoring.h"
 #include "paper/scanfolder.h"
 #include "platform/atomicfile.h"
 #include "platform/csvfield.h"
@@ -134,17 +135,6 @@ bool patchTestFile(const QString& path, int question, int answer, int marked, in
     return true;
 }
 
-QString letterText(int testType, int answer)
-{
-    if (answer <= 0 || answer > 5)
-        return {};
-    if (testType == 0)
-        return QString(QLatin1Char("ABCDE"[answer - 1]));
-    if (answer == 2)
-        return QStringLiteral("F");
-    return testType == 1 ? QStringLiteral("V") : QStringLiteral("T");
-}
-
 } // namespace
 
 QString paperFolderBesideKey(const QString& keyPath)
@@ -219,13 +209,9 @@ bool decideCell(const QString& folder, const ReviewCell& cell, CellDecision deci
     if (bytes.isEmpty())
         bytes = "Hoja,Pregunta,Letra,Marcada\n";
     const QStringList fields { cell.stem, QString::number(cell.question), cell.letter,
-        letterText(testType, decision.marked) };
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        if (i > 0)
-            bytes += ',';
-        appendCsvField(bytes, fields[i]);
-    }
-    bytes += '\n';
+        answerLetters(decision.marked >= 1 && decision.marked <= 5 ? AnswerMask(1u << (decision.marked - 1)) : 0,
+            testType) };
+    appendCsvRecord(bytes, fields, "\n");
     if (!writeFileAtomically(path, bytes)) {
         error = QStringLiteral("no se puede escribir %1").arg(path);
         return false;

@@ -13,16 +13,6 @@
 
 namespace {
 
-void appendRow(QByteArray& out, const QStringList& fields)
-{
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        if (i > 0)
-            out += ',';
-        appendCsvField(out, fields[i]);
-    }
-    out += "\r\n";
-}
-
 // File names of this run's sheets: a later page of a student takes the next
 // free "ID (n)", so no page replaces another.
 QString sheetStem(const QString& student, QSet<QString>& taken)
@@ -89,10 +79,10 @@ bool writeScanFolder(const QString& folder, const std::vector<ScannedPage>& page
     };
 
     QByteArray review;
-    appendRow(review,
+    appendCsvRecord(review,
         { QStringLiteral("Hoja"), QStringLiteral("Alumno"), QStringLiteral("Pregunta"), QStringLiteral("Letra"),
             QStringLiteral("Relleno (%)"), QStringLiteral("Lectura"), QStringLiteral("Motivo"),
-            QStringLiteral("Imagen") });
+            QStringLiteral("Imagen") }, "\r\n");
     QSet<QString> taken;
     for (const ScannedPage& page : pages) {
         const bool written = page.code && !page.student.isEmpty() && (page.problem.isEmpty() || page.repeated);
@@ -112,7 +102,7 @@ bool writeScanFolder(const QString& folder, const std::vector<ScannedPage>& page
         if (!page.problem.isEmpty()) {
             ++result.pagesNotRead;
             const QString kept = written ? QStringLiteral("; se guarda como %1.ztest").arg(stem) : QString();
-            appendRow(review, { pageLabel(page), page.student, {}, {}, {}, {}, page.problem + kept, {} });
+            appendCsvRecord(review, { pageLabel(page), page.student, {}, {}, {}, {}, page.problem + kept, {} }, "\r\n");
         }
         if (!written || page.doubts.empty())
             continue;
@@ -127,10 +117,10 @@ bool writeScanFolder(const QString& folder, const std::vector<ScannedPage>& page
             write(rowImageName(stem, q), png);
         for (const DoubtfulCell& d : page.doubts) {
             ++result.doubtfulCells;
-            appendRow(review,
+            appendCsvRecord(review,
                 { pageLabel(page), page.student, QString::number(d.question),
                     paperLetters(page.code->layout)[d.answer - 1].toUpper(), QString::number(qRound(d.fill * 100)),
-                    QStringLiteral("no marcada"), QStringLiteral("casilla dudosa"), rowImageName(stem, d.question) });
+                    QStringLiteral("no marcada"), QStringLiteral("casilla dudosa"), rowImageName(stem, d.question) }, "\r\n");
         }
     }
     result.listed = result.doubtfulCells + result.pagesNotRead;

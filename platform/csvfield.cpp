@@ -16,6 +16,16 @@ void appendCsvField(QByteArray& out, const QString& text)
     out += '"';
 }
 
+void appendCsvRecord(QByteArray& out, const QStringList& fields, QByteArrayView lineEnd)
+{
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        appendCsvField(out, fields[i]);
+    }
+    out += lineEnd;
+}
+
 std::optional<CsvRecord> CsvReader::next(QString& error)
 {
     while (!atEnd() && isLineEnd(text_[at_]))

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -10,6 +11,8 @@
 // Appends one CSV field in UTF-8, quoted (quotes doubled) only when it holds
 // the separator, a quote or a line break, as RFC 4180 reads it.
 void appendCsvField(QByteArray& out, const QString& text);
+// Appends a record: its fields, comma-separated, then `lineEnd`.
+void appendCsvRecord(QByteArray& out, const QStringList& fields, QByteArrayView lineEnd);
 
 struct CsvRecord {
     QStringList fields;
