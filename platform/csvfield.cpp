@@ -33,6 +33,7 @@ std::optional<CsvRecord> CsvReader::next(QString& error)
     CsvRecord record;
     record.line = line_;
     QString field;
+    bool quotedJustEnded = false;
     for (;;) {
         if (atEnd() || isLineEnd(text_[at_])) {
             record.fields << field;
@@ -44,12 +45,12 @@ std::optional<CsvRecord> CsvReader::next(QString& error)
             record.fields << field;
             field.clear();
             ++at_;
-        } else if (c == u'"' && field.isEmpty() && !quotedJustEnded_) {
+        } else if (c == u'"' && field.isEmpty() && !quotedJustEnded) {
             if (!quoted(field, error))
                 return std::nullopt;
-            quotedJustEnded_ = true;
+            quotedJustEnded = true;
             continue;
-        } else if (quotedJustEnded_) {
+        } else if (quotedJustEnded) {
             error = QStringLiteral("línea %1: hay texto después de las comillas que cierran un campo").arg(line_);
             return std::nullopt;
         } else if (c == u'"') {
@@ -59,13 +60,12 @@ std::optional<CsvRecord> CsvReader::next(QString& error)
             field += c;
             ++at_;
         }
-        quotedJustEnded_ = false;
+        quotedJustEnded = false;
     }
 }
 
 void CsvReader::skipLineEnd()
 {
-    quotedJustEnded_ = false;
     if (atEnd())
         return;
     if (text_[at_] == u'\r' && at_ + 1 < text_.size() && text_[at_ + 1] == u'\n')

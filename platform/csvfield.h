@@ -45,5 +45,4 @@ private:
     QChar separator_;
     qsizetype at_ = 0;
     int line_ = 1;
-    bool quotedJustEnded_ = false;
 };
